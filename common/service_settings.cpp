@@ -1,0 +1,15 @@
+// Defaults of a new controller.
+#include "common/service_settings.h"
+
+namespace zorvik {
+
+DeviceSettings NewDeviceSettings(ScreenSize primary) {
+  DeviceSettings device;
+  device.VirtualWidth = primary.width;
+  device.VirtualHeight = primary.height;
+  device.monitor = {0, 0, primary.width, primary.height};
+  device.mapping.XZoom = device.mapping.YZoom = 1000;
+  return device;
+}
+
+}  // namespace zorvik
