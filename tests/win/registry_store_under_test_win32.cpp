@@ -9,19 +9,25 @@ namespace {
 
 class RegistryStoreUnderTest final : public StoreUnderTest {
  public:
-  RegistryStoreUnderTest() {
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &read_only_);
-  }
   ~RegistryStoreUnderTest() override {
-    if (read_only_ != nullptr) RegCloseKey(read_only_);
+    if (locked_ != nullptr) RegCloseKey(locked_);
   }
 
   SettingsStore& store() override { return store_; }
-  StoreKey ReadOnlyRoot() override { return RegistrySettingsStore::FromHkey(read_only_); }
+
+  // Wine does not check key access rights, but it refuses non-volatile keys below a volatile
+  // one, as Windows does: a volatile key is a root below which nothing can be created.
+  StoreKey ReadOnlyRoot() override {
+    if (locked_ == nullptr) {
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\ZorvikTouchParamTest\\Locked", 0, nullptr,
+                      REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &locked_, nullptr);
+    }
+    return RegistrySettingsStore::FromHkey(locked_);
+  }
 
  private:
   RegistrySettingsStore store_;
-  HKEY read_only_ = nullptr;
+  HKEY locked_ = nullptr;
 };
 
 }  // namespace
