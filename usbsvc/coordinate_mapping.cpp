@@ -1,0 +1,80 @@
+// Coordinate mapping of the USB service.
+#include "usbsvc/coordinate_mapping.h"
+
+#include <algorithm>
+
+#include "common/saturating_cast.h"
+
+namespace zorvik {
+namespace {
+
+std::int32_t Width(const MonitorRect& m) {
+  return TruncSaturate<std::int32_t>(static_cast<long double>(m.right) - m.left);
+}
+std::int32_t Height(const MonitorRect& m) {
+  return TruncSaturate<std::int32_t>(static_cast<long double>(m.bottom) - m.top);
+}
+
+std::int32_t ClampPointer(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, kPointerMax)); }
+
+}  // namespace
+
+PixelPoint SensorToMonitor(std::int32_t x14, std::int32_t y14, const MonitorRect& monitor) {
+  return {static_cast<float>(x14) / kSensorRange * static_cast<float>(Width(monitor)),
+          static_cast<float>(y14) / kSensorRange * static_cast<float>(Height(monitor))};
+}
+
+std::optional<PixelPoint> Calibrate(PixelPoint point, const CalibrationMatrix& m) {
+  if (m.Divider == 0) return std::nullopt;
+  const long double x = point.x;
+  const long double y = point.y;
+  const long double divider = m.Divider;
+  return PixelPoint{static_cast<float>((m.Bn * y + m.An * x + m.Cn) / divider),
+                    static_cast<float>((m.Dn * x + m.En * y + m.Fn) / divider)};
+}
+
+std::optional<AbsolutePoint> MapToAbsolute(PixelPoint corrected, const DeviceSettings& s) {
+  const std::int32_t w = Width(s.monitor);
+  const std::int32_t h = Height(s.monitor);
+  if (w == 0 || h == 0) return std::nullopt;
+  const MonitorMapping& map = s.mapping;
+  const std::int32_t nx = TruncSaturate<std::int32_t>(double{corrected.x} / w * kSensorRange);
+  const std::int32_t ny = TruncSaturate<std::int32_t>(double{corrected.y} / h * kSensorRange);
+  const double zx = map.XZoom * 0.0001 * nx / kSensorRange;
+  const double zy = map.YZoom * 0.0001 * ny / kSensorRange;
+  const std::int64_t ox = TruncSaturate<std::int32_t>(map.XOffset * 0.001 * kPointerMax);
+  const std::int64_t oy = TruncSaturate<std::int32_t>(map.YOffset * 0.001 * kPointerMax);
+  const std::int64_t mx = TruncSaturate<std::int32_t>((kPointerMax - map.XZoom * 6.5535) * 0.5);
+  const std::int64_t my = TruncSaturate<std::int32_t>((kPointerMax - map.YZoom * 6.5535) * 0.5);
+  const std::int64_t px = TruncSaturate<std::int32_t>(zx * kPointerMax);
+  const std::int64_t py = TruncSaturate<std::int32_t>(zy * kPointerMax);
+  const std::int64_t qx = TruncSaturate<std::int32_t>(zy * kPointerMax);  // exchanged axes
+  const std::int64_t qy = TruncSaturate<std::int32_t>(zx * kPointerMax);
+  switch (s.ScreenRotateFlag) {
+    case 0: return AbsolutePoint{ClampPointer(ox + mx + px), ClampPointer(oy + my + py)};
+    case 90: return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + qx), ClampPointer(oy + my + qy)};
+    case 180:
+      return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + px),
+                           kPointerMax - ClampPointer(oy + my + py)};
+    case 270: return AbsolutePoint{ClampPointer(ox + mx + qx), kPointerMax - ClampPointer(oy + my + qy)};
+    case 360: return AbsolutePoint{ClampPointer(oy + mx + qx), ClampPointer(ox + my + qy)};
+    default: return AbsolutePoint{nx, ny};
+  }
+}
+
+void PointerFilter::Reset(double value) {
+  x0_ = x1_ = x2_ = y0_ = y1_ = y2_ = 0;
+  for (int i = 0; i < 10; ++i) Feed(value);
+}
+
+double PointerFilter::Feed(double value) {
+  x0_ = x1_;
+  x1_ = x2_;
+  x2_ = value / 10.24264069;
+  y0_ = y1_;
+  y1_ = y2_;
+  y2_ = (x0_ + x2_) + 2 * x1_ - 0.3333333333 * y0_ + 0.9428090416 * y1_;
+  return y2_;
+}
+
+}  // namespace zorvik

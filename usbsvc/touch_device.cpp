@@ -1,0 +1,211 @@
+// The stream parser and touch state of one USB controller.
+#include "usbsvc/touch_device.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "common/settings_schema.h"
+
+namespace zorvik {
+
+TouchDevice::TouchDevice(const DevicePorts& ports, int device_number, Platform platform,
+                         ScreenSize primary)
+    : ports_(ports),
+      device_number_(device_number),
+      settings_(NewDeviceSettings(primary)),
+      pointer_(ports.pointer, ports.clock, platform) {}
+
+void TouchDevice::ApplySettings(const DeviceSettings& settings) {
+  std::lock_guard lock(settings_mutex_);
+  settings_ = settings;
+}
+
+DeviceSettings TouchDevice::settings() const {
+  std::lock_guard lock(settings_mutex_);
+  return settings_;
+}
+
+void TouchDevice::SendDeviceQuery() { ports_.link.Write(wire::kDeviceQuery); }
+
+void TouchDevice::ParseChunk(std::span<const std::uint8_t> chunk) {
+  if (chunk.size() >= wire::kChunkLimit) return;
+  std::lock_guard lock(settings_mutex_);
+  for (const std::uint8_t byte : chunk) ParseByte(byte);
+}
+
+void TouchDevice::ParseByte(std::uint8_t byte) {
+  if (!StartByte(byte)) {
+    if (fill_ < buffer_.size()) {
+      buffer_[fill_++] = byte;
+    } else {
+      ClearBuffer();  // overflow: the byte is lost and counting starts anew
+    }
+  }
+  FrameStep();
+}
+
+void TouchDevice::ClearBuffer() {
+  buffer_.fill(0);
+  fill_ = 0;
+}
+
+// Returns false for a data byte.
+bool TouchDevice::StartByte(std::uint8_t byte) {
+  switch (byte) {
+    case wire::kFingerDown: FingerDown(); return true;
+    case wire::kFingerUp: FingerUp(); return true;
+    case wire::kCellsTouched: CellsTouched(); return true;
+    case wire::kCellsLifted: CellsLifted(); return true;
+    case wire::kQueryReply: ClearBuffer(); kind_ = FrameKind::kQueryReply; return true;
+    case wire::kFirmwareReply: ClearBuffer(); kind_ = FrameKind::kFirmwareReply; return true;
+    case wire::kDeviceIdReply: ClearBuffer(); kind_ = FrameKind::kDeviceIdReply; return true;
+    default: return false;
+  }
+}
+
+void TouchDevice::FingerDown() {
+  ClearBuffer();
+  if (!down_) {
+    down_ = true;
+    if (settings_.ClickMode == 1) Beep();
+  }
+  kind_ = FrameKind::kSingleTouch;
+}
+
+void TouchDevice::FingerUp() {
+  ClearBuffer();
+  const bool was_down = down_;
+  pointer_.ReleaseAtLast(settings_);
+  down_ = false;
+  pointer_.set_in_progress(false);
+  if (was_down && settings_.ClickMode == 2) Beep();
+  if (settings_.ClickRightLeft != 0) {
+    ports_.signals.Set(DeviceSignal::kClickChangeAck);
+    settings_.ClickRightLeft = 0;
+  }
+  kind_ = FrameKind::kSingleTouch;
+}
+
+void TouchDevice::CellsTouched() {
+  if (settings_.mp.EnableTouchCorrect != 0 && jump_lift_) return;  // ignored until all lift
+  ClearBuffer();
+  if (!down_) {
+    down_ = true;
+    if (settings_.ClickMode == 1) Beep();
+  }
+  kind_ = FrameKind::kCells;
+}
+
+void TouchDevice::CellsLifted() {
+  ClearBuffer();
+  jump_lift_ = false;
+  if (popup_.Check(ports_.clock.NowUtc(), settings_.mp, settings_.monitor)) {
+    ports_.signals.Set(DeviceSignal::kPopup);
+  }
+  if (settings_.mp.EnableMouseAction != 0) {
+    const bool was_down = down_;
+    pointer_.ReleaseAtLast(settings_);
+    if (was_down && settings_.ClickMode == 2) Beep();
+    if (settings_.ClickRightLeft != 0) {
+      ports_.signals.Set(DeviceSignal::kClickChangeAck);
+      settings_.ClickRightLeft = 0;
+    }
+  }
+  down_ = false;
+  pointer_.set_in_progress(false);
+  kind_ = FrameKind::kCells;
+}
+
+// Release at the last position; a right click lasts one touch.
+void TouchDevice::ReleaseButton() {
+  pointer_.ReleaseAtLast(settings_);
+  if (settings_.ClickRightLeft != 0) {
+    ports_.signals.Set(DeviceSignal::kClickChangeAck);
+    settings_.ClickRightLeft = 0;
+  }
+}
+
+void TouchDevice::FrameStep() {
+  switch (kind_) {
+    case FrameKind::kSingleTouch: SingleTouchStep(); break;
+    case FrameKind::kCells: CellStep(); break;
+    case FrameKind::kQueryReply:
+    case FrameKind::kFirmwareReply:
+    case FrameKind::kDeviceIdReply: ReplyStep(); break;
+    case FrameKind::kNone: break;
+  }
+}
+
+void TouchDevice::SingleTouchStep() {
+  if (fill_ == 4) {
+    if (down_) {
+      const PixelPoint at = SensorToMonitor(wire::Pair(buffer_[0], buffer_[1]),
+                                            wire::Pair(buffer_[2], buffer_[3]), settings_.monitor);
+      if (const auto corrected = Calibrate(at, settings_.mapping.matrix)) {
+        pointer_.OnPosition(*corrected, settings_);
+      }
+    }
+    Acknowledge();
+  } else if (fill_ > 4) {
+    fill_ = 0;  // the byte stays; the next four bytes form the next point
+  }
+}
+
+void TouchDevice::ReplyStep() {
+  if (fill_ == 0 || fill_ + 1 != buffer_[0]) return;
+  const std::string_view text(reinterpret_cast<const char*>(buffer_.data()) + 1, fill_ - 1);
+  switch (kind_) {
+    case FrameKind::kQueryReply:
+      own_kind_ = fill_ >= 3 && buffer_[1] == wire::kOwnKindMark1 && buffer_[2] == wire::kOwnKindMark2;
+      ports_.registry.SetText(device_number_, schema::kDeviceActive, schema::kDeviceActiveYes);
+      break;
+    case FrameKind::kFirmwareReply:
+      ports_.registry.SetText(device_number_, schema::kFirmwareVersion, text);
+      break;
+    case FrameKind::kDeviceIdReply:
+      ports_.registry.SetText(device_number_, schema::kDeviceId, text);
+      break;
+    default: break;
+  }
+}
+
+void TouchDevice::CellStep() {
+  switch (fill_) {
+    case 2:
+      header_ = {};
+      levels_.fill(0);
+      header_.n = static_cast<std::uint16_t>(wire::Pair(buffer_[0], buffer_[1]));
+      break;
+    case 4: header_.cx = static_cast<std::uint16_t>(wire::Pair(buffer_[2], buffer_[3])); break;
+    case 6: header_.cy = static_cast<std::uint16_t>(wire::Pair(buffer_[4], buffer_[5])); break;
+    default: break;
+  }
+  if (fill_ >= 6 && fill_ == std::size_t{header_.n} + 6) CompleteCellFrame();
+}
+
+void TouchDevice::CompleteCellFrame() {
+  const std::size_t cells = std::size_t{header_.cx} + header_.cy;
+  // Frames that no blob geometry fits (an axis under two cells, more levels than the copy holds)
+  // are acknowledged and otherwise dropped.
+  if (header_.cx < 2 || header_.cy < 2 || cells > kMaxCellLevels) {
+    Acknowledge();
+    return;
+  }
+  std::copy_n(buffer_.begin() + 6, header_.n, levels_.begin());  // the rest stays 0 (free)
+  WriteRawCellSection(ports_.sections.View(SectionKind::kRawCells), CellState(), header_,
+                      levels_);
+  ports_.sections.Published(SectionKind::kRawCells);
+  blobs_.Clear();
+  const std::span<const std::uint8_t> levels(levels_.data(), cells);
+  FindBlobs(levels.first(header_.cx), Axis::kX, blobs_);
+  FindBlobs(levels.subspan(header_.cx), Axis::kY, blobs_);
+  CandidateStage();
+  Acknowledge();
+}
+
+RawCellState TouchDevice::CellState() const {
+  if (!down_) return RawCellState::kUp;
+  return pointer_.in_progress() ? RawCellState::kTouching : RawCellState::kDownNotYetTouching;
+}
+
+}  // namespace zorvik
