@@ -36,3 +36,11 @@ class Clock {
 };
 
 }  // namespace zorvik
+
+namespace zorvik {
+
+// Milliseconds since 1970-01-01T00:00:00.000Z, and back (proleptic Gregorian calendar).
+std::int64_t ToEpochMilliseconds(const UtcTime& time);
+UtcTime FromEpochMilliseconds(std::int64_t milliseconds);
+
+}  // namespace zorvik

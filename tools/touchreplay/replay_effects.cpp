@@ -1,0 +1,125 @@
+// The replay tool's ports: JSON effect lines.
+#include "tools/touchreplay/replay_effects.h"
+
+#include <cstring>
+
+#include "common/settings_access.h"
+#include "common/settings_schema.h"
+#include "tools/touchreplay/json_text.h"
+#include "usbsvc/touch_sharing.h"
+
+namespace zorvik {
+namespace {
+
+template <typename T>
+T Get(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  T value;
+  std::memcpy(&value, bytes.data() + offset, sizeof value);
+  return value;
+}
+
+std::string Hex(std::span<const std::uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (const std::uint8_t byte : bytes) {
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 15];
+  }
+  return out;
+}
+
+std::string Number(std::int64_t value) { return std::to_string(value); }
+
+}  // namespace
+
+ReplayEffects::ReplayEffects(SettingsStore& store, LineSink sink, std::uint32_t double_click_time)
+    : store_(store),
+      sink_(std::move(sink)),
+      double_click_time_(double_click_time),
+      point_section_(kPointSectionSize),
+      raw_cell_section_(kRawCellSectionSize) {}
+
+void ReplayEffects::Advance(std::int64_t milliseconds) {
+  now_ = FromEpochMilliseconds(ToEpochMilliseconds(now_) + milliseconds);
+}
+
+void ReplayEffects::Write(std::span<const std::uint8_t> bytes) {
+  sink_("{\"write\":\"" + Hex(bytes) + "\"}");
+}
+
+void ReplayEffects::Set(DeviceSignal signal) {
+  if (signal == DeviceSignal::kBeep) {
+    sink_("{\"beep\":true}");
+  } else {
+    sink_("{\"signal\":" + JsonString(SignalName(signal)) + "}");
+  }
+}
+
+void ReplayEffects::SetText(int device_number, std::string_view value_name,
+                            std::string_view text) {
+  const std::string key = schema::NumberedName("USBAcitve\\USB%02d", device_number);
+  const ScopedKey opened =
+      CreateKey(store_, store_.LocalMachine(), std::string(schema::kRootKey) + "\\" + key);
+  if (opened) WriteText(store_, opened.get(), value_name, text);
+  sink_("{\"reg\":{\"key\":" + JsonString(key) + ",\"name\":" + JsonString(value_name) +
+        ",\"value\":" + JsonString(text) + "}}");
+}
+
+void ReplayEffects::WriteRecord(const MouseInputData& record) {
+  sink_("{\"mouse\":{\"flags\":" + Number(Get<std::uint16_t>(record, 2)) +
+        ",\"buttons\":" + Number(Get<std::uint16_t>(record, 4)) +
+        ",\"x\":" + Number(Get<std::int32_t>(record, 12)) +
+        ",\"y\":" + Number(Get<std::int32_t>(record, 16)) +
+        ",\"extra\":" + Number(Get<std::uint32_t>(record, 20)) + "}}");
+}
+
+void ReplayEffects::MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
+                               std::uint32_t /*data*/, std::uint32_t extra) {
+  sink_("{\"mouse_event\":{\"action\":" + Number(flags) + ",\"x\":" + Number(dx) +
+        ",\"y\":" + Number(dy) + ",\"extra\":" + Number(extra) + "}}");
+}
+
+std::span<std::uint8_t> ReplayEffects::View(SectionKind kind) {
+  return kind == SectionKind::kPoints ? std::span(point_section_) : std::span(raw_cell_section_);
+}
+
+void ReplayEffects::Published(SectionKind kind) {
+  if (kind == SectionKind::kPoints) {
+    PrintPoints();
+  } else {
+    PrintCells();
+  }
+}
+
+void ReplayEffects::PrintCells() {
+  const std::span<const std::uint8_t> view = raw_cell_section_;
+  sink_("{\"cells\":{\"state\":" + Number(view[0]) + ",\"n\":" + Number(Get<std::uint16_t>(view, 2)) +
+        ",\"cx\":" + Number(Get<std::uint16_t>(view, 4)) +
+        ",\"cy\":" + Number(Get<std::uint16_t>(view, 6)) + "}}");
+}
+
+// What a reader of the section sees: the header, and the records with a non-zero status within
+// the rows and columns in use.
+void ReplayEffects::PrintPoints() {
+  const std::span<const std::uint8_t> view = point_section_;
+  const auto rows = Get<std::int32_t>(view, 8);
+  const auto cols = Get<std::int32_t>(view, 12);
+  std::string records;
+  for (std::int32_t r = 0; r < rows && r < static_cast<std::int32_t>(kGridSide); ++r) {
+    for (std::int32_t c = 0; c < cols && c < static_cast<std::int32_t>(kGridSide); ++c) {
+      const std::size_t at = PointRecordOffset(static_cast<std::size_t>(r), static_cast<std::size_t>(c));
+      const auto field = [&](std::size_t index) { return Get<std::uint16_t>(view, at + 2 * index); };
+      if (field(0) == 0) continue;
+      if (!records.empty()) records += ',';
+      records += "{\"r\":" + Number(r) + ",\"c\":" + Number(c) + ",\"status\":" + Number(field(0)) +
+                 ",\"id\":" + Number(field(1)) + ",\"w\":" + Number(field(2)) +
+                 ",\"h\":" + Number(field(3)) + ",\"x\":" + Number(field(6)) +
+                 ",\"y\":" + Number(field(7)) + "}";
+    }
+  }
+  sink_("{\"points\":{\"status\":" + Number(Get<std::int32_t>(view, 0)) +
+        ",\"count\":" + Number(Get<std::int32_t>(view, 4)) + ",\"rows\":" + Number(rows) +
+        ",\"cols\":" + Number(cols) + ",\"records\":[" + records + "]}}");
+}
+
+}  // namespace zorvik
