@@ -54,12 +54,13 @@ void PointerStage::FirstContact(AbsolutePoint at, const DeviceSettings& settings
     double_click_pending_ = false;
   }
   const UtcTime now = clock_.NowUtc();
+  bool snapped = false;
   if (double_click_pending_) {
-    const bool in_window = SameSecond(now, down_time_) &&
-                           now.milliseconds - down_time_.milliseconds <
-                               static_cast<std::int64_t>(clock_.DoubleClickTime());
-    if (in_window) {
-      at = last_;  // the second click lands exactly on the first
+    snapped = SameSecond(now, down_time_) &&
+              now.milliseconds - down_time_.milliseconds <
+                  static_cast<std::int64_t>(clock_.DoubleClickTime());
+    if (snapped) {
+      at = last_;
     } else {
       double_click_pending_ = false;
     }
@@ -68,8 +69,10 @@ void PointerStage::FirstContact(AbsolutePoint at, const DeviceSettings& settings
   down_time_ = now;
   filter_x_.Reset(at.x);
   filter_y_.Reset(at.y);
-  const AbsolutePoint pressed{TruncSaturate<std::int32_t>(filter_x_.Feed(at.x)),
-                              TruncSaturate<std::int32_t>(filter_y_.Feed(at.y))};
+  AbsolutePoint pressed{TruncSaturate<std::int32_t>(filter_x_.Feed(at.x)),
+                        TruncSaturate<std::int32_t>(filter_y_.Feed(at.y))};
+  // A snapped second click lands exactly on the first, not on the filter's unsettled output.
+  if (snapped) pressed = at;
   Emit(PointerAction::kMove, pressed, settings);
   Emit(settings.ClickRightLeft != 0 ? PointerAction::kRightPress : PointerAction::kLeftPress,
        pressed, settings);

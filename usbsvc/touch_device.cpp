@@ -35,6 +35,7 @@ void TouchDevice::ParseChunk(std::span<const std::uint8_t> chunk) {
 
 void TouchDevice::ParseByte(std::uint8_t byte) {
   if (!StartByte(byte)) {
+    if (kind_ == FrameKind::kIgnoredCells) return;
     if (fill_ < buffer_.size()) {
       buffer_[fill_++] = byte;
     } else {
@@ -87,7 +88,12 @@ void TouchDevice::FingerUp() {
 }
 
 void TouchDevice::CellsTouched() {
-  if (settings_.mp.EnableTouchCorrect != 0 && jump_lift_) return;  // ignored until all lift
+  if (settings_.mp.EnableTouchCorrect != 0 && jump_lift_) {
+    // Ignored until all fingers lift. Its data bytes are dropped too, so that they cannot be
+    // read as the continuation of the frame before.
+    kind_ = FrameKind::kIgnoredCells;
+    return;
+  }
   ClearBuffer();
   if (!down_) {
     down_ = true;
@@ -132,6 +138,7 @@ void TouchDevice::FrameStep() {
     case FrameKind::kQueryReply:
     case FrameKind::kFirmwareReply:
     case FrameKind::kDeviceIdReply: ReplyStep(); break;
+    case FrameKind::kIgnoredCells:
     case FrameKind::kNone: break;
   }
 }

@@ -39,7 +39,15 @@ class TouchDevice {
   bool own_kind() const { return own_kind_; }
 
  private:
-  enum class FrameKind { kNone, kSingleTouch, kCells, kQueryReply, kFirmwareReply, kDeviceIdReply };
+  enum class FrameKind {
+    kNone,
+    kSingleTouch,
+    kCells,
+    kIgnoredCells,  // a touch frame ignored after a jump: its data bytes are not collected
+    kQueryReply,
+    kFirmwareReply,
+    kDeviceIdReply,
+  };
 
   void ParseByte(std::uint8_t byte);
   bool StartByte(std::uint8_t byte);
