@@ -1,0 +1,79 @@
+// A long mixed stream is parsed without a single heap allocation.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "tests/usbsvc/pipeline_harness.h"
+#include "usbsvc/touch_device.h"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<std::size_t> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (counting) ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace zorvik::testing {
+namespace {
+
+// Ports that record nothing, so that only the pipeline's own allocations are counted.
+class SilentPorts final : public ControllerLink,
+                          public DeviceSignals,
+                          public DeviceRegistry,
+                          public PointerOutput,
+                          public Clock,
+                          public SharedSections {
+ public:
+  void Write(std::span<const std::uint8_t>) override { ++effects; }
+  void Set(DeviceSignal) override { ++effects; }
+  void SetText(int, std::string_view, std::string_view) override { ++effects; }
+  void WriteRecord(const MouseInputData&) override { ++effects; }
+  void MouseEvent(std::uint32_t, std::int32_t, std::int32_t, std::uint32_t, std::uint32_t) override {
+    ++effects;
+  }
+  UtcTime NowUtc() override { return {2026, 1, 1, 0, 0, static_cast<std::uint16_t>(effects % 60), 0}; }
+  std::uint32_t DoubleClickTime() override { return 500; }
+  std::span<std::uint8_t> View(SectionKind kind) override {
+    return kind == SectionKind::kPoints ? std::span(points) : std::span(cells);
+  }
+
+  std::size_t effects = 0;
+  std::vector<std::uint8_t> points = std::vector<std::uint8_t>(kPointSectionSize);
+  std::vector<std::uint8_t> cells = std::vector<std::uint8_t>(kRawCellSectionSize);
+};
+
+TEST(NoAllocation, LongMixedStreamAllocatesNothing) {
+  std::vector<std::vector<std::uint8_t>> chunks;
+  for (int i = 0; i < 200; ++i) {
+    const auto f = static_cast<std::int32_t>(i * 37 % 16000);
+    chunks.push_back(CellFrame(64, 48, {{f, 8000}, {16000 - f, 4000, 4}, {8000, f}}));
+    chunks.push_back(CellFrame(64, 48, {}));
+    chunks.push_back({0x81, static_cast<std::uint8_t>(f / 128 % 128), 0x10, 0x40, 0x00});
+    chunks.push_back({0x80, 0x00, 0x00, 0x00, 0x00, 0x83, 0x06, 0x31, 0x2e, 0x30, 0x32, 0x82,
+                      0x04, 0xab, 0xa4});
+  }
+  SilentPorts ports;
+  DeviceSettings settings = NewDeviceSettings({1024, 768});
+  settings.mapping.XZoom = settings.mapping.YZoom = 10000;
+  auto device = std::make_unique<TouchDevice>(
+      DevicePorts{ports, ports, ports, ports, ports, ports}, 1, Platform::kNt, ScreenSize{1024, 768});
+  device->ApplySettings(settings);
+
+  counting = true;
+  for (const auto& chunk : chunks) device->ParseChunk(chunk);
+  counting = false;
+  EXPECT_EQ(allocations.load(), 0u);
+  EXPECT_GT(ports.effects, 2000u);  // the stream did drive the pipeline
+}
+
+}  // namespace
+}  // namespace zorvik::testing
