@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "tests/usbsvc/null_ports.h"
 #include "tests/usbsvc/pipeline_harness.h"
 #include "usbsvc/touch_device.h"
 
@@ -25,32 +26,6 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace zorvik::testing {
 namespace {
 
-// Ports that record nothing, so that only the pipeline's own allocations are counted.
-class SilentPorts final : public ControllerLink,
-                          public DeviceSignals,
-                          public DeviceRegistry,
-                          public PointerOutput,
-                          public Clock,
-                          public SharedSections {
- public:
-  void Write(std::span<const std::uint8_t>) override { ++effects; }
-  void Set(DeviceSignal) override { ++effects; }
-  void SetText(int, std::string_view, std::string_view) override { ++effects; }
-  void WriteRecord(const MouseInputData&) override { ++effects; }
-  void MouseEvent(std::uint32_t, std::int32_t, std::int32_t, std::uint32_t, std::uint32_t) override {
-    ++effects;
-  }
-  UtcTime NowUtc() override { return {2026, 1, 1, 0, 0, static_cast<std::uint16_t>(effects % 60), 0}; }
-  std::uint32_t DoubleClickTime() override { return 500; }
-  std::span<std::uint8_t> View(SectionKind kind) override {
-    return kind == SectionKind::kPoints ? std::span(points) : std::span(cells);
-  }
-
-  std::size_t effects = 0;
-  std::vector<std::uint8_t> points = std::vector<std::uint8_t>(kPointSectionSize);
-  std::vector<std::uint8_t> cells = std::vector<std::uint8_t>(kRawCellSectionSize);
-};
-
 TEST(NoAllocation, LongMixedStreamAllocatesNothing) {
   std::vector<std::vector<std::uint8_t>> chunks;
   for (int i = 0; i < 200; ++i) {
@@ -61,11 +36,11 @@ TEST(NoAllocation, LongMixedStreamAllocatesNothing) {
     chunks.push_back({0x80, 0x00, 0x00, 0x00, 0x00, 0x83, 0x06, 0x31, 0x2e, 0x30, 0x32, 0x82,
                       0x04, 0xab, 0xa4});
   }
-  SilentPorts ports;
+  CountingPorts ports;
   DeviceSettings settings = NewDeviceSettings({1024, 768});
   settings.mapping.XZoom = settings.mapping.YZoom = 10000;
   auto device = std::make_unique<TouchDevice>(
-      DevicePorts{ports, ports, ports, ports, ports, ports}, 1, Platform::kNt, ScreenSize{1024, 768});
+      ports.ports(), 1, Platform::kNt, ScreenSize{1024, 768});
   device->ApplySettings(settings);
 
   counting = true;
