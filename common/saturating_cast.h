@@ -2,19 +2,20 @@
 // saturating at the target's limits instead of the undefined behaviour of an out-of-range cast.
 #pragma once
 
-#include <cmath>
 #include <concepts>
 #include <limits>
 
 namespace zorvik {
 
-template <std::integral Int>
-constexpr Int TruncSaturate(long double value) {
+// Limits of types up to 32 bits convert to float, double and long double without overflow; a
+// float limit may round up (2^31), which the >= comparison still saturates correctly.
+template <std::integral Int, std::floating_point Float>
+constexpr Int TruncSaturate(Float value) {
   static_assert(sizeof(Int) <= 4, "64-bit limits are not exact in every floating type");
   using Limits = std::numeric_limits<Int>;
-  if (std::isnan(value)) return 0;
-  if (value <= static_cast<long double>(Limits::min())) return Limits::min();
-  if (value >= static_cast<long double>(Limits::max())) return Limits::max();
+  if (value != value) return 0;  // NaN
+  if (value <= static_cast<Float>(Limits::min())) return Limits::min();
+  if (value >= static_cast<Float>(Limits::max())) return Limits::max();
   return static_cast<Int>(value);
 }
 

@@ -2,18 +2,19 @@
 #include "usbsvc/coordinate_mapping.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "common/saturating_cast.h"
 
 namespace zorvik {
 namespace {
 
-std::int32_t Width(const MonitorRect& m) {
-  return TruncSaturate<std::int32_t>(static_cast<long double>(m.right) - m.left);
+std::int32_t Saturate32(std::int64_t v) {
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
-std::int32_t Height(const MonitorRect& m) {
-  return TruncSaturate<std::int32_t>(static_cast<long double>(m.bottom) - m.top);
-}
+std::int32_t Width(const MonitorRect& m) { return Saturate32(std::int64_t{m.right} - m.left); }
+std::int32_t Height(const MonitorRect& m) { return Saturate32(std::int64_t{m.bottom} - m.top); }
 
 std::int32_t ClampPointer(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, kPointerMax)); }
 
@@ -42,23 +43,26 @@ std::optional<AbsolutePoint> MapToAbsolute(PixelPoint corrected, const DeviceSet
   const std::int32_t ny = TruncSaturate<std::int32_t>(double{corrected.y} / h * kSensorRange);
   const double zx = map.XZoom * 0.0001 * nx / kSensorRange;
   const double zy = map.YZoom * 0.0001 * ny / kSensorRange;
+  const int flag = s.ScreenRotateFlag;
+  if (flag != 0 && flag != 90 && flag != 180 && flag != 270 && flag != 360) {
+    return AbsolutePoint{nx, ny};  // no rotation stage: normalised units, not clamped
+  }
   const std::int64_t ox = TruncSaturate<std::int32_t>(map.XOffset * 0.001 * kPointerMax);
   const std::int64_t oy = TruncSaturate<std::int32_t>(map.YOffset * 0.001 * kPointerMax);
   const std::int64_t mx = TruncSaturate<std::int32_t>((kPointerMax - map.XZoom * 6.5535) * 0.5);
   const std::int64_t my = TruncSaturate<std::int32_t>((kPointerMax - map.YZoom * 6.5535) * 0.5);
-  const std::int64_t px = TruncSaturate<std::int32_t>(zx * kPointerMax);
-  const std::int64_t py = TruncSaturate<std::int32_t>(zy * kPointerMax);
-  const std::int64_t qx = TruncSaturate<std::int32_t>(zy * kPointerMax);  // exchanged axes
-  const std::int64_t qy = TruncSaturate<std::int32_t>(zx * kPointerMax);
-  switch (s.ScreenRotateFlag) {
-    case 0: return AbsolutePoint{ClampPointer(ox + mx + px), ClampPointer(oy + my + py)};
-    case 90: return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + qx), ClampPointer(oy + my + qy)};
+  // The turned modes (90, 270, 360) use the exchanged forms: X from zy, Y from zx.
+  const bool turned = flag == 90 || flag == 270 || flag == 360;
+  const std::int64_t tx = TruncSaturate<std::int32_t>((turned ? zy : zx) * kPointerMax);
+  const std::int64_t ty = TruncSaturate<std::int32_t>((turned ? zx : zy) * kPointerMax);
+  switch (flag) {
+    case 90: return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + tx), ClampPointer(oy + my + ty)};
     case 180:
-      return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + px),
-                           kPointerMax - ClampPointer(oy + my + py)};
-    case 270: return AbsolutePoint{ClampPointer(ox + mx + qx), kPointerMax - ClampPointer(oy + my + qy)};
-    case 360: return AbsolutePoint{ClampPointer(oy + mx + qx), ClampPointer(ox + my + qy)};
-    default: return AbsolutePoint{nx, ny};
+      return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + tx),
+                           kPointerMax - ClampPointer(oy + my + ty)};
+    case 270: return AbsolutePoint{ClampPointer(ox + mx + tx), kPointerMax - ClampPointer(oy + my + ty)};
+    case 360: return AbsolutePoint{ClampPointer(oy + mx + tx), ClampPointer(ox + my + ty)};
+    default: return AbsolutePoint{ClampPointer(ox + mx + tx), ClampPointer(oy + my + ty)};
   }
 }
 

@@ -34,33 +34,39 @@ void TouchDevice::ParseChunk(std::span<const std::uint8_t> chunk) {
 }
 
 void TouchDevice::ParseByte(std::uint8_t byte) {
-  if (!StartByte(byte)) {
-    if (kind_ == FrameKind::kIgnoredCells) return;
-    if (fill_ < buffer_.size()) {
-      buffer_[fill_++] = byte;
-    } else {
-      ClearBuffer();  // overflow: the byte is lost and counting starts anew
-    }
+  // A start byte leaves an empty (or ignored) frame, for which the frame step does nothing.
+  if (wire::IsStartByte(byte)) {
+    StartByte(byte);
+    return;
+  }
+  if (kind_ == FrameKind::kIgnoredCells) return;
+  if (fill_ < buffer_.size()) {
+    buffer_[fill_++] = byte;
+    written_ = std::max(written_, fill_);
+  } else {
+    ClearBuffer();  // overflow: the byte is lost and counting starts anew
   }
   FrameStep();
 }
 
+// Zeroes the buffer. Only bytes below the high-water mark can be non-zero, so only those are
+// written: a frame start costs what the frame used, not the whole buffer.
 void TouchDevice::ClearBuffer() {
-  buffer_.fill(0);
+  std::fill_n(buffer_.begin(), written_, 0);
+  written_ = 0;
   fill_ = 0;
 }
 
-// Returns false for a data byte.
-bool TouchDevice::StartByte(std::uint8_t byte) {
+void TouchDevice::StartByte(std::uint8_t byte) {
   switch (byte) {
-    case wire::kFingerDown: FingerDown(); return true;
-    case wire::kFingerUp: FingerUp(); return true;
-    case wire::kCellsTouched: CellsTouched(); return true;
-    case wire::kCellsLifted: CellsLifted(); return true;
-    case wire::kQueryReply: ClearBuffer(); kind_ = FrameKind::kQueryReply; return true;
-    case wire::kFirmwareReply: ClearBuffer(); kind_ = FrameKind::kFirmwareReply; return true;
-    case wire::kDeviceIdReply: ClearBuffer(); kind_ = FrameKind::kDeviceIdReply; return true;
-    default: return false;
+    case wire::kFingerDown: FingerDown(); break;
+    case wire::kFingerUp: FingerUp(); break;
+    case wire::kCellsTouched: CellsTouched(); break;
+    case wire::kCellsLifted: CellsLifted(); break;
+    case wire::kQueryReply: ClearBuffer(); kind_ = FrameKind::kQueryReply; break;
+    case wire::kFirmwareReply: ClearBuffer(); kind_ = FrameKind::kFirmwareReply; break;
+    case wire::kDeviceIdReply: ClearBuffer(); kind_ = FrameKind::kDeviceIdReply; break;
+    default: break;
   }
 }
 

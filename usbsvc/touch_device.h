@@ -50,7 +50,7 @@ class TouchDevice {
   };
 
   void ParseByte(std::uint8_t byte);
-  bool StartByte(std::uint8_t byte);
+  void StartByte(std::uint8_t byte);
   void FrameStep();
   void ClearBuffer();
 
@@ -85,6 +85,7 @@ class TouchDevice {
   // Parser.
   std::array<std::uint8_t, wire::kFrameBufferSize> buffer_{};
   std::size_t fill_ = 0;
+  std::size_t written_ = 0;  // high-water mark of fill_ since the last clear
   FrameKind kind_ = FrameKind::kNone;
   bool down_ = false;
   bool own_kind_ = false;
