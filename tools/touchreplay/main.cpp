@@ -7,6 +7,11 @@
 #include <sstream>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "common/memory_settings_store.h"
 #include "tools/touchreplay/reg_import.h"
 #include "tools/touchreplay/replay_session.h"
@@ -59,6 +64,9 @@ bool ParseScreen(const std::string& text, zorvik::ScreenSize* screen) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);  // the same "\n" line ends as everywhere else
+#endif
   zorvik::MemorySettingsStore store;
   zorvik::ReplayOptions options;
   std::string stream_path;
