@@ -1,6 +1,7 @@
 #!/bin/bash
 # The project's test command: bootstrap, configure and build every preset, run every test
-# (native, native under ASan+UBSan, and the Windows tests under Wine), then print a summary.
+# (native, native under ASan+UBSan, the Windows tests under Wine, and a short bounded run of
+# every fuzzer), then print a summary.
 # Logs of each step go to build/logs/.
 set -uo pipefail
 
@@ -59,6 +60,7 @@ step "bootstrap" "$logs/bootstrap.log" scripts/bootstrap.sh || exit 1
 build_and_test host
 build_and_test host-asan
 build_and_test win64
+build_and_test fuzz
 # Whatever happened above, leave no Wine process behind.
 tests/wine/world.sh down "$root/build/win64/wineprefix" >/dev/null 2>&1
 
