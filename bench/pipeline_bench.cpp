@@ -30,16 +30,16 @@ void BM_SingleTouchStream(benchmark::State& state) {
   for (int i = 0; stream.size() < 1000 * 1000; ++i) {
     const int x = (i * 7) % 16384;
     const int y = (i * 3) % 16384;
-    stream.insert(stream.end(), {0x81, static_cast<std::uint8_t>(x / 128),
-                                 static_cast<std::uint8_t>(x % 128),
-                                 static_cast<std::uint8_t>(y / 128),
-                                 static_cast<std::uint8_t>(y % 128)});
+    stream.insert(stream.end(),
+                  {0x81, static_cast<std::uint8_t>(x / 128), static_cast<std::uint8_t>(x % 128),
+                   static_cast<std::uint8_t>(y / 128), static_cast<std::uint8_t>(y % 128)});
   }
   CountingPorts ports;
   auto device = MakeDevice(ports);
   for (auto _ : state) {
     for (std::size_t at = 0; at < stream.size(); at += 1000) {
-      device->ParseChunk(std::span(stream).subspan(at, std::min<std::size_t>(1000, stream.size() - at)));
+      device->ParseChunk(
+          std::span(stream).subspan(at, std::min<std::size_t>(1000, stream.size() - at)));
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *

@@ -6,14 +6,19 @@
 namespace zorvik {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
 std::int32_t AtoiRule(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
+  while (i < text.size() && IsBlank(text[i]))
+    ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
@@ -30,8 +35,8 @@ std::string DecimalText(std::int64_t value) {
   if (value == 0) return "0";
   const bool negative = value < 0;
   // Work on the unsigned magnitude so that the most negative value has one too.
-  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value)
-                                     : static_cast<std::uint64_t>(value);
+  std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   char digits[24];
   std::size_t count = 0;
   while (magnitude != 0) {
@@ -39,7 +44,8 @@ std::string DecimalText(std::int64_t value) {
     magnitude /= 10;
   }
   std::string text = negative ? "-" : "";
-  while (count != 0) text += digits[--count];
+  while (count != 0)
+    text += digits[--count];
   return text;
 }
 

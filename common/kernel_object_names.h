@@ -7,21 +7,24 @@ namespace zorvik::names {
 // Single-instance mutexes.
 inline constexpr char kUsbServiceMutex[] = "MERIDAXUSB-088FA840-B10D-11D3-BC36-006067709674";
 inline constexpr char kSerialServiceMutex[] = "MERIDAXSERIAL-088FA840-B10D-11D3-BC36-006067709674";
-inline constexpr char kControlPanelMutex[] = "MERIDAXTOUCHCTRL-088FA840-B10D-11D3-BC36-006067709674";
+inline constexpr char kControlPanelMutex[] =
+    "MERIDAXTOUCHCTRL-088FA840-B10D-11D3-BC36-006067709674";
 inline constexpr char kClickToolMutex[] = "MERIDAXCLICKCTRL-088FA840-B10D-11D3-BC36-006067709674";
 
 // Control events of the USB service, in wait order. On NT-family systems the service creates
 // SETUPCHANGE, EXITPROC and CLICKCHANGE under their "Global\" names.
 inline constexpr char kUsbBeepEvent[] = "MERIDAX_TOUCH_EVENT_3F98A_BEEP";
 inline constexpr char kUsbSetupChangeEvent[] = "MERIDAX_TOUCH_EVENT_3F98A_SETUPCHANGE";
-inline constexpr char kUsbSetupChangeEventGlobal[] = "Global\\MERIDAX_TOUCH_EVENT_3F98A_SETUPCHANGE";
+inline constexpr char kUsbSetupChangeEventGlobal[] =
+    "Global\\MERIDAX_TOUCH_EVENT_3F98A_SETUPCHANGE";
 inline constexpr char kUsbRescanEvent[] = "MERIDAX_TOUCH_EVENT_3F98A_RESCANDEVICE";
 // The control panel signals this name; the service itself creates kUsbRescanEvent.
 inline constexpr char kUsbRescanEventGlobal[] = "Global\\MERIDAX_TOUCH_EVENT_3F98A_RESCANDEVICE";
 inline constexpr char kUsbExitEvent[] = "MERIDAX_TOUCH_EVENT_3F98A_EXITPROC";
 inline constexpr char kUsbExitEventGlobal[] = "Global\\MERIDAX_TOUCH_EVENT_3F98A_EXITPROC";
 inline constexpr char kUsbClickChangeEvent[] = "MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGE";
-inline constexpr char kUsbClickChangeEventGlobal[] = "Global\\MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGE";
+inline constexpr char kUsbClickChangeEventGlobal[] =
+    "Global\\MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGE";
 
 // Control events of the serial service, in wait order; the service uses no "Global\" names.
 inline constexpr char kSerialBeepEvent[] = "MERIDAX_STOUCH_EVENT_3F98A_BEEP";
@@ -32,7 +35,8 @@ inline constexpr char kSerialClickChangeEvent[] = "MERIDAX_STOUCH_EVENT_3F98A_CL
 // The control panel opens the serial service's events under these names.
 inline constexpr char kSerialSetupChangeEventGlobal[] =
     "Global\\MERIDAX_STOUCH_EVENT_3F98A_SETUPCHANGE";
-inline constexpr char kSerialRescanEventGlobal[] = "Global\\MERIDAX_STOUCH_EVENT_3F98A_RESCANDEVICE";
+inline constexpr char kSerialRescanEventGlobal[] =
+    "Global\\MERIDAX_STOUCH_EVENT_3F98A_RESCANDEVICE";
 
 // Created by the click tool; set by a service once a one-shot right click has been used.
 inline constexpr char kClickChangeAckEvent[] = "MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGERECV";

@@ -7,7 +7,9 @@
 namespace zorvik {
 namespace {
 
-char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldCase(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Splits "A\B\C" into its components; empty components (doubled or edge backslashes) are dropped,
 // as the registry does.
@@ -26,10 +28,9 @@ std::vector<std::string> SplitPath(std::string_view path) {
 
 bool MemorySettingsStore::CaseInsensitiveLess::operator()(const std::string& a,
                                                           const std::string& b) const {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
-      });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
+  });
 }
 
 MemorySettingsStore::MemorySettingsStore() : root_(std::make_shared<Node>()) {}
@@ -111,8 +112,7 @@ std::uint32_t MemorySettingsStore::QueryValue(StoreKey key, std::string_view nam
   return store_error::kSuccess;
 }
 
-std::uint32_t MemorySettingsStore::SetValue(StoreKey key, std::string_view name,
-                                            std::uint32_t type,
+std::uint32_t MemorySettingsStore::SetValue(StoreKey key, std::string_view name, std::uint32_t type,
                                             std::span<const std::uint8_t> data) {
   std::lock_guard lock(mutex_);
   std::shared_ptr<Node> node;

@@ -10,11 +10,16 @@ namespace {
 
 std::uint16_t ButtonFlags(PointerAction action) {
   switch (action) {
-    case PointerAction::kMove: return 0;
-    case PointerAction::kLeftPress: return 0x0001;
-    case PointerAction::kLeftRelease: return 0x0002;
-    case PointerAction::kRightPress: return 0x0004;
-    case PointerAction::kRightRelease: return 0x0008;
+    case PointerAction::kMove:
+      return 0;
+    case PointerAction::kLeftPress:
+      return 0x0001;
+    case PointerAction::kLeftRelease:
+      return 0x0002;
+    case PointerAction::kRightPress:
+      return 0x0004;
+    case PointerAction::kRightRelease:
+      return 0x0008;
   }
   return 0;
 }

@@ -37,8 +37,8 @@ class PointerOutput {
   // One record, one write to \\.\MeridaxMouse (nothing when the device is not open).
   virtual void WriteRecord(const MouseInputData& record) = 0;
   // mouse_event(flags, dx, dy, data, extra) on non-NT systems.
-  virtual void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
-                          std::uint32_t data, std::uint32_t extra) = 0;
+  virtual void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy, std::uint32_t data,
+                          std::uint32_t extra) = 0;
 };
 
 // Built from zero: a button record carries no position.

@@ -9,8 +9,7 @@ constexpr std::string_view kNoSubkey = "::";
 
 }  // namespace
 
-RegistryBatchWriter::RegistryBatchWriter(SettingsStore& store, StoreKey root,
-                                         std::string base_path)
+RegistryBatchWriter::RegistryBatchWriter(SettingsStore& store, StoreKey root, std::string base_path)
     : store_(store), root_(root), base_path_(std::move(base_path)) {}
 
 RegistryBatchWriter::~RegistryBatchWriter() {

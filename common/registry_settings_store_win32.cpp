@@ -42,8 +42,8 @@ std::uint32_t RegistrySettingsStore::QueryValue(StoreKey key, std::string_view n
                                                 std::uint32_t* size) {
   DWORD found_type = REG_NONE;
   DWORD found_size = static_cast<DWORD>(data.size());
-  const LONG result = RegQueryValueExA(ToHkey(key), std::string(name).c_str(), nullptr,
-                                       &found_type, data.data(), &found_size);
+  const LONG result = RegQueryValueExA(ToHkey(key), std::string(name).c_str(), nullptr, &found_type,
+                                       data.data(), &found_size);
   if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
     *type = found_type;
     *size = found_size;
@@ -54,16 +54,15 @@ std::uint32_t RegistrySettingsStore::QueryValue(StoreKey key, std::string_view n
 std::uint32_t RegistrySettingsStore::SetValue(StoreKey key, std::string_view name,
                                               std::uint32_t type,
                                               std::span<const std::uint8_t> data) {
-  return static_cast<std::uint32_t>(RegSetValueExA(ToHkey(key), std::string(name).c_str(), 0,
-                                                   type, data.data(),
-                                                   static_cast<DWORD>(data.size())));
+  return static_cast<std::uint32_t>(RegSetValueExA(ToHkey(key), std::string(name).c_str(), 0, type,
+                                                   data.data(), static_cast<DWORD>(data.size())));
 }
 
 std::uint32_t RegistrySettingsStore::EnumKey(StoreKey key, std::uint32_t index,
                                              std::span<char> name) {
   DWORD length = static_cast<DWORD>(name.size());
-  return static_cast<std::uint32_t>(RegEnumKeyExA(ToHkey(key), index, name.data(), &length,
-                                                  nullptr, nullptr, nullptr, nullptr));
+  return static_cast<std::uint32_t>(
+      RegEnumKeyExA(ToHkey(key), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr));
 }
 
 std::uint32_t RegistrySettingsStore::DeleteKey(StoreKey parent, std::string_view name) {

@@ -36,13 +36,22 @@ struct MpControlSettings {
 // Defaults when the MPControl key is absent (the member initialisers above)...
 inline constexpr MpControlSettings kMpControlKeyAbsent{};
 // ...and when the key exists but a value is missing.
-inline constexpr MpControlSettings kMpControlValueAbsent{
-    .MPXLimitStart = 0,       .MPXLimitEnd = 0,         .MPYLimitStart = 0,
-    .MPYLimitEnd = 0,         .MPAllowState = 0,        .MPLimitState = 0,
-    .EnableMouseAction = 0,   .FirstTouchOnly = 0,      .EnableMPLimit = 0,
-    .MPTouchPressure = 0,     .MPTouchVelocity = 100,   .EnableTouchCorrect = 0,
-    .MPAreaLimitOption = 15,  .MPXAllowAreaPercent = 5, .MPYAllowAreaPercent = 5,
-    .MPPopupActiveTime = 5};
+inline constexpr MpControlSettings kMpControlValueAbsent{.MPXLimitStart = 0,
+                                                         .MPXLimitEnd = 0,
+                                                         .MPYLimitStart = 0,
+                                                         .MPYLimitEnd = 0,
+                                                         .MPAllowState = 0,
+                                                         .MPLimitState = 0,
+                                                         .EnableMouseAction = 0,
+                                                         .FirstTouchOnly = 0,
+                                                         .EnableMPLimit = 0,
+                                                         .MPTouchPressure = 0,
+                                                         .MPTouchVelocity = 100,
+                                                         .EnableTouchCorrect = 0,
+                                                         .MPAreaLimitOption = 15,
+                                                         .MPXAllowAreaPercent = 5,
+                                                         .MPYAllowAreaPercent = 5,
+                                                         .MPPopupActiveTime = 5};
 
 // A service's loaded settings. The initialisers are the schema defaults, so a tick raised before
 // the first load plays 1711 Hz for 28 ms.

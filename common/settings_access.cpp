@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zorvik {
@@ -91,7 +91,8 @@ std::optional<TextValue> ReadText(SettingsStore& store, StoreKey key, std::strin
   }
   if (type != value_type::kSz && type != value_type::kExpandSz) return {};
   const std::size_t stored = std::min<std::size_t>(size, text.bytes.size());
-  text.length = std::find(text.bytes.begin(), text.bytes.begin() + stored, '\0') - text.bytes.begin();
+  text.length =
+      std::find(text.bytes.begin(), text.bytes.begin() + stored, '\0') - text.bytes.begin();
   return text;
 }
 

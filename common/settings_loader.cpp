@@ -101,7 +101,9 @@ std::span<const MonitorValue> MonitorValues(ServiceKind kind) {
 }
 
 // Counts read from the store bound loops over "%02d" names.
-int NumberedCount(std::int32_t count) { return std::clamp(count, 0, schema::kMaxNumberedNames); }
+int NumberedCount(std::int32_t count) {
+  return std::clamp(count, 0, schema::kMaxNumberedNames);
+}
 
 }  // namespace
 
@@ -174,10 +176,11 @@ void SettingsLoader::LoadDevice(const ServiceSettings& service, std::string_view
 int SettingsLoader::FindDisplayIndex(std::string_view identity) const {
   const ScopedKey maps = OpenKey(store_, store_.LocalMachine(), schema::kMonitorMapsKey);
   if (!maps) return -1;
-  const int monitors = NumberedCount(ReadInt(store_, maps.get(), schema::kMonitorCount).value_or(0));
+  const int monitors =
+      NumberedCount(ReadInt(store_, maps.get(), schema::kMonitorCount).value_or(0));
   for (int i = 0; i < monitors; ++i) {
-    const ScopedKey display = OpenKey(store_, store_.LocalMachine(),
-                                      schema::NumberedName(schema::kDisplayKeyFormat, i));
+    const ScopedKey display =
+        OpenKey(store_, store_.LocalMachine(), schema::NumberedName(schema::kDisplayKeyFormat, i));
     if (!display) break;
     const int attached =
         NumberedCount(ReadInt(store_, display.get(), schema::kAttachedDeviceNo).value_or(0));
@@ -191,9 +194,8 @@ int SettingsLoader::FindDisplayIndex(std::string_view identity) const {
 }
 
 MonitorRect SettingsLoader::ReadMonitorRect(int display_index) const {
-  const ScopedKey display =
-      OpenKey(store_, store_.LocalMachine(),
-              schema::NumberedName(schema::kDisplayKeyFormat, display_index));
+  const ScopedKey display = OpenKey(store_, store_.LocalMachine(),
+                                    schema::NumberedName(schema::kDisplayKeyFormat, display_index));
   if (!display) return {0, 0, primary_.width, primary_.height};
   const auto read = [&](const char* name, std::int32_t fallback) {
     return ReadInt(store_, display.get(), name).value_or(fallback);
@@ -218,7 +220,8 @@ void SettingsLoader::ReadMonitorMapping(int display_index, MonitorMapping& mappi
     return;
   }
   for (const MonitorValue& value : MonitorValues(kind_)) {
-    const std::int32_t fallback = value.default_value == kFullZoom ? full_zoom : value.default_value;
+    const std::int32_t fallback =
+        value.default_value == kFullZoom ? full_zoom : value.default_value;
     const auto text =
         ReadText(store_, general.get(), schema::NumberedName(value.format, display_index));
     value.field(mapping) = (text && text->length != 0) ? AtoiRule(text->view()) : fallback;

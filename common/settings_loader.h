@@ -22,8 +22,8 @@ class SettingsLoader {
   // One controller, identified by its device interface path (USB) or "COM%d" (serial): copy the
   // service values, find the display, read its rectangle, call `reopen_ack` (the caller re-opens
   // its click-acknowledgement event there), then read the display's mapping.
-  void LoadDevice(const ServiceSettings& service, std::string_view identity,
-                  DeviceSettings& device, const std::function<void()>& reopen_ack = {}) const;
+  void LoadDevice(const ServiceSettings& service, std::string_view identity, DeviceSettings& device,
+                  const std::function<void()>& reopen_ack = {}) const;
 
   // First display, in display order, that lists the identity among its devices; −1 for none.
   int FindDisplayIndex(std::string_view identity) const;

@@ -9,7 +9,8 @@ std::string NumberedName(const char* format, int number) {
   char name[128];
   const int length = std::snprintf(name, sizeof name, format, number);
   if (length < 0) return {};
-  return std::string(name, static_cast<std::size_t>(length) < sizeof name ? length : sizeof name - 1);
+  return std::string(name,
+                     static_cast<std::size_t>(length) < sizeof name ? length : sizeof name - 1);
 }
 
 }  // namespace zorvik::schema

@@ -15,7 +15,8 @@ inline constexpr char kDisplayKeyFormat[] = "Software\\ZorvikTouchParam\\Monitor
 inline constexpr char kUsbActiveKey[] = "Software\\ZorvikTouchParam\\USBAcitve";
 inline constexpr char kUsbDeviceKeyFormat[] = "Software\\ZorvikTouchParam\\USBAcitve\\USB%02d";
 inline constexpr char kSerialActiveKey[] = "Software\\ZorvikTouchParam\\SerialAcitve";
-inline constexpr char kSerialDeviceKeyFormat[] = "Software\\ZorvikTouchParam\\SerialAcitve\\COM%02d";
+inline constexpr char kSerialDeviceKeyFormat[] =
+    "Software\\ZorvikTouchParam\\SerialAcitve\\COM%02d";
 inline constexpr char kSerialDeviceSubkeyFormat[] = "COM%02d";  // below kSerialActiveKey
 inline constexpr char kProgramKey[] = "Software\\ZorvikTouchParam\\Program";
 

@@ -8,7 +8,9 @@ namespace {
 
 constexpr std::int32_t kAxisMax = 16383;
 
-std::size_t Offset(Axis axis) { return axis == Axis::kX ? 0 : 4; }
+std::size_t Offset(Axis axis) {
+  return axis == Axis::kX ? 0 : 4;
+}
 
 void Store(BlobTable& table, Axis axis, float width, std::int32_t centre) {
   std::size_t& count = axis == Axis::kX ? table.x_count : table.y_count;
@@ -64,8 +66,8 @@ void FindBlobs(std::span<const std::uint8_t> levels, Axis axis, BlobTable& table
     std::int32_t centre =
         TruncSaturate<std::int32_t>(sum / static_cast<float>(n) + c * (level_second - level_first));
     if (centre > kAxisMax || centre < 0) centre = kAxisMax;
-    const float width = static_cast<float>(n - 1) * pitch +
-                        0.005f * pitch * (level_first + level_second);
+    const float width =
+        static_cast<float>(n - 1) * pitch + 0.005f * pitch * (level_first + level_second);
     Store(table, axis, width, centre);
     open = has_second = false;
     n = 0;

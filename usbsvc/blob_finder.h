@@ -17,7 +17,7 @@ struct BlobRecord {
 };
 
 struct Blob {
-  std::int32_t width = 0;   // high × 128 + low of the stored pair
+  std::int32_t width = 0;  // high × 128 + low of the stored pair
   std::int32_t centre = 0;
 };
 

@@ -20,11 +20,11 @@ enum class RecordStatus : std::uint16_t {
 struct TouchRecord {
   std::uint16_t status = 0;
   std::uint16_t id = 0;
-  std::uint16_t width = 0;   // calibrated, pixels
+  std::uint16_t width = 0;  // calibrated, pixels
   std::uint16_t height = 0;
   std::uint16_t raw_width = 0;   // X blob width, 1/16384 of the axis
   std::uint16_t raw_height = 0;  // Y blob height
-  std::uint16_t x = 0;  // calibrated position, monitor pixels
+  std::uint16_t x = 0;           // calibrated position, monitor pixels
   std::uint16_t y = 0;
   std::array<std::uint16_t, 4> unused{};
 

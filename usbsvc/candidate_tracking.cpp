@@ -11,7 +11,9 @@
 namespace zorvik {
 namespace {
 
-constexpr std::uint16_t Status(RecordStatus status) { return static_cast<std::uint16_t>(status); }
+constexpr std::uint16_t Status(RecordStatus status) {
+  return static_cast<std::uint16_t>(status);
+}
 
 // Visits (r, c) of the used part in row-major order.
 template <typename Grid, typename Visit>
@@ -19,7 +21,8 @@ void ForEachCandidate(Grid& grid, Visit visit) {
   const auto rows = static_cast<std::size_t>(std::max(grid.rows, 0));
   const auto cols = static_cast<std::size_t>(std::max(grid.cols, 0));
   for (std::size_t r = 0; r < rows; ++r) {
-    for (std::size_t c = 0; c < cols; ++c) visit(grid.at(r, c), GridCell{r, c});
+    for (std::size_t c = 0; c < cols; ++c)
+      visit(grid.at(r, c), GridCell{r, c});
   }
 }
 
@@ -30,7 +33,8 @@ std::int32_t Manhattan(const TouchRecord& record, std::int32_t x, std::int32_t y
 // |trunc(v)| in a 16-bit field.
 std::uint16_t AbsoluteTruncated(float value) {
   const std::int64_t truncated = TruncSaturate<std::int32_t>(value);
-  return TruncSaturate<std::uint16_t>(static_cast<long double>(truncated < 0 ? -truncated : truncated));
+  return TruncSaturate<std::uint16_t>(
+      static_cast<long double>(truncated < 0 ? -truncated : truncated));
 }
 
 // Lower and upper bounds as unsigned numbers, as they are compared.

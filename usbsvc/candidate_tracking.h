@@ -47,6 +47,8 @@ void AssignFirstIds(CandidateGrid& grid);
 // Identifiers carried over from the nearest accepted record of the previous frame.
 void AssignMatchedIds(CandidateGrid& current, const CandidateGrid& previous);
 
-inline GridPosition PositionOf(const TouchRecord& record) { return {record.x, record.y}; }
+inline GridPosition PositionOf(const TouchRecord& record) {
+  return {record.x, record.y};
+}
 
 }  // namespace zorvik

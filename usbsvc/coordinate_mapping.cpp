@@ -10,13 +10,19 @@ namespace zorvik {
 namespace {
 
 std::int32_t Saturate32(std::int64_t v) {
-  return static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
-std::int32_t Width(const MonitorRect& m) { return Saturate32(std::int64_t{m.right} - m.left); }
-std::int32_t Height(const MonitorRect& m) { return Saturate32(std::int64_t{m.bottom} - m.top); }
+std::int32_t Width(const MonitorRect& m) {
+  return Saturate32(std::int64_t{m.right} - m.left);
+}
+std::int32_t Height(const MonitorRect& m) {
+  return Saturate32(std::int64_t{m.bottom} - m.top);
+}
 
-std::int32_t ClampPointer(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, kPointerMax)); }
+std::int32_t ClampPointer(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, kPointerMax));
+}
 
 }  // namespace
 
@@ -56,19 +62,24 @@ std::optional<AbsolutePoint> MapToAbsolute(PixelPoint corrected, const DeviceSet
   const std::int64_t tx = TruncSaturate<std::int32_t>((turned ? zy : zx) * kPointerMax);
   const std::int64_t ty = TruncSaturate<std::int32_t>((turned ? zx : zy) * kPointerMax);
   switch (flag) {
-    case 90: return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + tx), ClampPointer(oy + my + ty)};
+    case 90:
+      return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + tx), ClampPointer(oy + my + ty)};
     case 180:
       return AbsolutePoint{kPointerMax - ClampPointer(ox + mx + tx),
                            kPointerMax - ClampPointer(oy + my + ty)};
-    case 270: return AbsolutePoint{ClampPointer(ox + mx + tx), kPointerMax - ClampPointer(oy + my + ty)};
-    case 360: return AbsolutePoint{ClampPointer(oy + mx + tx), ClampPointer(ox + my + ty)};
-    default: return AbsolutePoint{ClampPointer(ox + mx + tx), ClampPointer(oy + my + ty)};
+    case 270:
+      return AbsolutePoint{ClampPointer(ox + mx + tx), kPointerMax - ClampPointer(oy + my + ty)};
+    case 360:
+      return AbsolutePoint{ClampPointer(oy + mx + tx), ClampPointer(ox + my + ty)};
+    default:
+      return AbsolutePoint{ClampPointer(ox + mx + tx), ClampPointer(oy + my + ty)};
   }
 }
 
 void PointerFilter::Reset(double value) {
   x0_ = x1_ = x2_ = y0_ = y1_ = y2_ = 0;
-  for (int i = 0; i < 10; ++i) Feed(value);
+  for (int i = 0; i < 10; ++i)
+    Feed(value);
 }
 
 double PointerFilter::Feed(double value) {

@@ -14,7 +14,9 @@ std::uint32_t DistanceSquared(AbsolutePoint a, AbsolutePoint b) {
   return dx * dx + dy * dy;
 }
 
-bool TracksTouches(std::int32_t mouse_mode) { return mouse_mode >= 0 && mouse_mode <= 2; }
+bool TracksTouches(std::int32_t mouse_mode) {
+  return mouse_mode >= 0 && mouse_mode <= 2;
+}
 
 }  // namespace
 
@@ -56,9 +58,9 @@ void PointerStage::FirstContact(AbsolutePoint at, const DeviceSettings& settings
   const UtcTime now = clock_.NowUtc();
   bool snapped = false;
   if (double_click_pending_) {
-    snapped = SameSecond(now, down_time_) &&
-              now.milliseconds - down_time_.milliseconds <
-                  static_cast<std::int64_t>(clock_.DoubleClickTime());
+    snapped =
+        SameSecond(now, down_time_) && now.milliseconds - down_time_.milliseconds <
+                                           static_cast<std::int64_t>(clock_.DoubleClickTime());
     if (snapped) {
       at = last_;
     } else {

@@ -25,12 +25,15 @@ DeviceSettings TouchDevice::settings() const {
   return settings_;
 }
 
-void TouchDevice::SendDeviceQuery() { ports_.link.Write(wire::kDeviceQuery); }
+void TouchDevice::SendDeviceQuery() {
+  ports_.link.Write(wire::kDeviceQuery);
+}
 
 void TouchDevice::ParseChunk(std::span<const std::uint8_t> chunk) {
   if (chunk.size() >= wire::kChunkLimit) return;
   std::lock_guard lock(settings_mutex_);
-  for (const std::uint8_t byte : chunk) ParseByte(byte);
+  for (const std::uint8_t byte : chunk)
+    ParseByte(byte);
 }
 
 void TouchDevice::ParseByte(std::uint8_t byte) {
@@ -59,14 +62,32 @@ void TouchDevice::ClearBuffer() {
 
 void TouchDevice::StartByte(std::uint8_t byte) {
   switch (byte) {
-    case wire::kFingerDown: FingerDown(); break;
-    case wire::kFingerUp: FingerUp(); break;
-    case wire::kCellsTouched: CellsTouched(); break;
-    case wire::kCellsLifted: CellsLifted(); break;
-    case wire::kQueryReply: ClearBuffer(); kind_ = FrameKind::kQueryReply; break;
-    case wire::kFirmwareReply: ClearBuffer(); kind_ = FrameKind::kFirmwareReply; break;
-    case wire::kDeviceIdReply: ClearBuffer(); kind_ = FrameKind::kDeviceIdReply; break;
-    default: break;
+    case wire::kFingerDown:
+      FingerDown();
+      break;
+    case wire::kFingerUp:
+      FingerUp();
+      break;
+    case wire::kCellsTouched:
+      CellsTouched();
+      break;
+    case wire::kCellsLifted:
+      CellsLifted();
+      break;
+    case wire::kQueryReply:
+      ClearBuffer();
+      kind_ = FrameKind::kQueryReply;
+      break;
+    case wire::kFirmwareReply:
+      ClearBuffer();
+      kind_ = FrameKind::kFirmwareReply;
+      break;
+    case wire::kDeviceIdReply:
+      ClearBuffer();
+      kind_ = FrameKind::kDeviceIdReply;
+      break;
+    default:
+      break;
   }
 }
 
@@ -139,13 +160,20 @@ void TouchDevice::ReleaseButton() {
 
 void TouchDevice::FrameStep() {
   switch (kind_) {
-    case FrameKind::kSingleTouch: SingleTouchStep(); break;
-    case FrameKind::kCells: CellStep(); break;
+    case FrameKind::kSingleTouch:
+      SingleTouchStep();
+      break;
+    case FrameKind::kCells:
+      CellStep();
+      break;
     case FrameKind::kQueryReply:
     case FrameKind::kFirmwareReply:
-    case FrameKind::kDeviceIdReply: ReplyStep(); break;
+    case FrameKind::kDeviceIdReply:
+      ReplyStep();
+      break;
     case FrameKind::kIgnoredCells:
-    case FrameKind::kNone: break;
+    case FrameKind::kNone:
+      break;
   }
 }
 
@@ -169,7 +197,8 @@ void TouchDevice::ReplyStep() {
   const std::string_view text(reinterpret_cast<const char*>(buffer_.data()) + 1, fill_ - 1);
   switch (kind_) {
     case FrameKind::kQueryReply:
-      own_kind_ = fill_ >= 3 && buffer_[1] == wire::kOwnKindMark1 && buffer_[2] == wire::kOwnKindMark2;
+      own_kind_ =
+          fill_ >= 3 && buffer_[1] == wire::kOwnKindMark1 && buffer_[2] == wire::kOwnKindMark2;
       ports_.registry.SetText(device_number_, schema::kDeviceActive, schema::kDeviceActiveYes);
       break;
     case FrameKind::kFirmwareReply:
@@ -178,7 +207,8 @@ void TouchDevice::ReplyStep() {
     case FrameKind::kDeviceIdReply:
       ports_.registry.SetText(device_number_, schema::kDeviceId, text);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -189,9 +219,14 @@ void TouchDevice::CellStep() {
       levels_.fill(0);
       header_.n = static_cast<std::uint16_t>(wire::Pair(buffer_[0], buffer_[1]));
       break;
-    case 4: header_.cx = static_cast<std::uint16_t>(wire::Pair(buffer_[2], buffer_[3])); break;
-    case 6: header_.cy = static_cast<std::uint16_t>(wire::Pair(buffer_[4], buffer_[5])); break;
-    default: break;
+    case 4:
+      header_.cx = static_cast<std::uint16_t>(wire::Pair(buffer_[2], buffer_[3]));
+      break;
+    case 6:
+      header_.cy = static_cast<std::uint16_t>(wire::Pair(buffer_[4], buffer_[5]));
+      break;
+    default:
+      break;
   }
   if (fill_ >= 6 && fill_ == std::size_t{header_.n} + 6) CompleteCellFrame();
 }
@@ -205,8 +240,7 @@ void TouchDevice::CompleteCellFrame() {
     return;
   }
   std::copy_n(buffer_.begin() + 6, header_.n, levels_.begin());  // the rest stays 0 (free)
-  WriteRawCellSection(ports_.sections.View(SectionKind::kRawCells), CellState(), header_,
-                      levels_);
+  WriteRawCellSection(ports_.sections.View(SectionKind::kRawCells), CellState(), header_, levels_);
   ports_.sections.Published(SectionKind::kRawCells);
   blobs_.Clear();
   const std::span<const std::uint8_t> levels(levels_.data(), cells);

@@ -7,13 +7,20 @@ namespace zorvik {
 
 const char* SignalName(DeviceSignal signal) {
   switch (signal) {
-    case DeviceSignal::kBeep: return names::kUsbBeepEvent;
-    case DeviceSignal::kClickChangeAck: return names::kClickChangeAckEvent;
-    case DeviceSignal::kPointEvent: return names::kPointEvent;
-    case DeviceSignal::kRawCellEvent: return names::kRawCellEvent;
-    case DeviceSignal::kPointEventAll: return names::kPointEventAll;
-    case DeviceSignal::kRawCellEventAll: return names::kRawCellEventAll;
-    case DeviceSignal::kPopup: return names::kPopupEvent;
+    case DeviceSignal::kBeep:
+      return names::kUsbBeepEvent;
+    case DeviceSignal::kClickChangeAck:
+      return names::kClickChangeAckEvent;
+    case DeviceSignal::kPointEvent:
+      return names::kPointEvent;
+    case DeviceSignal::kRawCellEvent:
+      return names::kRawCellEvent;
+    case DeviceSignal::kPointEventAll:
+      return names::kPointEventAll;
+    case DeviceSignal::kRawCellEventAll:
+      return names::kRawCellEventAll;
+    case DeviceSignal::kPopup:
+      return names::kPopupEvent;
   }
   return "";
 }

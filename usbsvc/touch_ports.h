@@ -42,8 +42,7 @@ class DeviceRegistry {
  public:
   virtual ~DeviceRegistry() = default;
   // A REG_SZ value under Software\ZorvikTouchParam\USBAcitve\USB%02d (nn = device number).
-  virtual void SetText(int device_number, std::string_view value_name,
-                       std::string_view text) = 0;
+  virtual void SetText(int device_number, std::string_view value_name, std::string_view text) = 0;
 };
 
 enum class SectionKind { kPoints, kRawCells };

@@ -45,9 +45,18 @@ void WritePointSection(std::span<std::uint8_t> view, const CandidateGrid& grid,
     for (std::size_t c = 0; c < cols; ++c) {
       const TouchRecord& record = grid.at(r, c);
       // Only status, identifier, calibrated size and calibrated position are published.
-      const std::uint16_t fields[12] = {record.status, record.id,     record.width, record.height,
-                                        0,             0,             record.x,     record.y,
-                                        0,             0,             0,            0};
+      const std::uint16_t fields[12] = {record.status,
+                                        record.id,
+                                        record.width,
+                                        record.height,
+                                        0,
+                                        0,
+                                        record.x,
+                                        record.y,
+                                        0,
+                                        0,
+                                        0,
+                                        0};
       std::memcpy(view.data() + PointRecordOffset(r, c), fields, sizeof fields);
     }
   }

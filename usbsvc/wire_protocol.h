@@ -31,6 +31,8 @@ inline bool IsStartByte(std::uint8_t byte) {
 }
 
 // Two 7-bit data bytes, high part first.
-inline std::int32_t Pair(std::uint8_t high, std::uint8_t low) { return high * 128 + low; }
+inline std::int32_t Pair(std::uint8_t high, std::uint8_t low) {
+  return high * 128 + low;
+}
 
 }  // namespace zorvik::wire

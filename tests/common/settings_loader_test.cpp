@@ -11,8 +11,10 @@ namespace zorvik::testing {
 namespace {
 
 constexpr ScreenSize kScreen{1024, 768};
-constexpr char kUsbPath[] = "\\\\?\\usb#vid_1234&pid_0001#6&1#{e6ef7dcd-1795-4a08-9fbf-aa78423c26f0}";
-constexpr char kOtherPath[] = "\\\\?\\usb#vid_1234&pid_0001#6&2#{e6ef7dcd-1795-4a08-9fbf-aa78423c26f0}";
+constexpr char kUsbPath[] =
+    "\\\\?\\usb#vid_1234&pid_0001#6&1#{e6ef7dcd-1795-4a08-9fbf-aa78423c26f0}";
+constexpr char kOtherPath[] =
+    "\\\\?\\usb#vid_1234&pid_0001#6&2#{e6ef7dcd-1795-4a08-9fbf-aa78423c26f0}";
 
 class SettingsLoaderTest : public StoreTest {
  protected:
@@ -106,10 +108,10 @@ TEST_F(SettingsLoaderTest, StoredValuesReachServiceAndDevice) {
 
 TEST_F(SettingsLoaderTest, MalformedNumbersFallBackToTheirDefaults) {
   seed.Text("General", "MouseMode", "2");                           // text instead of a DWORD
-  seed.Raw("General", "TickFreq", 3, std::string("\x10\x02", 2));    // two bytes of binary
-  seed.Raw("General", "ClickArea", 4, std::string("\x10\x02", 2));   // a DWORD of two bytes
+  seed.Raw("General", "TickFreq", 3, std::string("\x10\x02", 2));   // two bytes of binary
+  seed.Raw("General", "ClickArea", 4, std::string("\x10\x02", 2));  // a DWORD of two bytes
   seed.Raw("General", "Ticklength", 4, std::string("\x01\0\0\0\0\0\0\0", 8));
-  seed.Dword("General", "ScreenRotateFlag", 0xFFFFFF4C);             // negative numbers stay
+  seed.Dword("General", "ScreenRotateFlag", 0xFFFFFF4C);  // negative numbers stay
   seed.Text("MonitorMaps", "SM_CXVIRTUALSCREEN", std::string(300, '9'));
   const ServiceSettings loaded = usb().LoadService();
   EXPECT_EQ(loaded.MouseMode, 0);
@@ -127,7 +129,7 @@ TEST_F(SettingsLoaderTest, PerMonitorTextsFollowTheAtoiRule) {
   seed.Text("General", "MON00Cn", "  -15");
   seed.Text("General", "MON00Dn", "99999999999");
   seed.Raw("General", "MON00Fn", 4, std::string("\x07\0\0\0", 4));  // a DWORD, not text
-  seed.Text("General", "MON00Divider", std::string(400, '3'));       // longer than 260 bytes
+  seed.Text("General", "MON00Divider", std::string(400, '3'));      // longer than 260 bytes
   seed.Raw("General", "MON00X", 1, "-42");                          // no terminator at all
   seed.Text("General", "MON00Y", "-7");
   seed.Text("General", "MON00XZOOMA", "9500");
@@ -155,7 +157,7 @@ TEST_F(SettingsLoaderTest, DisplayLookupRules) {
   const SettingsLoader loader = usb();
   EXPECT_EQ(loader.FindDisplayIndex(kUsbPath), 1);  // listed twice: the lower index wins
   EXPECT_EQ(loader.FindDisplayIndex("COM3"), 1);
-  EXPECT_EQ(loader.FindDisplayIndex("com3"), -1);   // byte for byte, case-sensitive
+  EXPECT_EQ(loader.FindDisplayIndex("com3"), -1);  // byte for byte, case-sensitive
   EXPECT_EQ(loader.FindDisplayIndex("COM"), -1);
   EXPECT_EQ(loader.FindDisplayIndex("\\\\?\\usb#unlisted"), -1);
 

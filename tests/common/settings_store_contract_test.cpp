@@ -121,7 +121,8 @@ TEST_F(SettingsStoreContract, TextReadsAreBoundedTo260Bytes) {
 
 TEST_F(SettingsStoreContract, EnumerationListsEverySubkeyOnce) {
   const ScopedKey key = Scratch("List");
-  for (const char* name : {"USB02", "USB01", "COM00"}) ASSERT_TRUE(Scratch(std::string("List\\") + name));
+  for (const char* name : {"USB02", "USB01", "COM00"})
+    ASSERT_TRUE(Scratch(std::string("List\\") + name));
   std::vector<std::string> names = Subkeys(key.get());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"COM00", "USB01", "USB02"}));

@@ -18,7 +18,11 @@ void Clean(SettingsStore& store) {
 
 }  // namespace
 
-void StoreTest::SetUp() { Clean(store()); }
-void StoreTest::TearDown() { Clean(store()); }
+void StoreTest::SetUp() {
+  Clean(store());
+}
+void StoreTest::TearDown() {
+  Clean(store());
+}
 
 }  // namespace zorvik::testing

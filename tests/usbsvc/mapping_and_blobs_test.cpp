@@ -40,7 +40,8 @@ TEST(BlobFinder, BlobsCloseAtTheAxisEndAndOverflowIsDropped) {
   EXPECT_GT(table.Get(Axis::kY, 0).centre, 12000);
 
   std::vector<std::uint8_t> many(300, 0);
-  for (std::size_t i = 0; i < many.size(); i += 2) many[i] = 100;  // 150 separate blobs
+  for (std::size_t i = 0; i < many.size(); i += 2)
+    many[i] = 100;  // 150 separate blobs
   table.Clear();
   FindBlobs(many, Axis::kX, table);
   EXPECT_EQ(table.x_count, kMaxBlobs);
@@ -98,7 +99,8 @@ TEST(PointerFilter, ResetsToTheEleventhOutputAndOvershootsOnTheWay) {
   EXPECT_EQ(static_cast<int>(filter.Feed(32767)), 32656);
   PointerFilter fresh;
   double sixth = 0;
-  for (int i = 0; i < 6; ++i) sixth = fresh.Feed(32767);
+  for (int i = 0; i < 6; ++i)
+    sixth = fresh.Feed(32767);
   EXPECT_NEAR(sixth, 34583, 1);
 }
 
@@ -135,7 +137,7 @@ TEST(CandidateTracking, IdentifiersFollowTheNearestPreviousTouch) {
 TEST(CandidateTracking, SizeFilterKeepsInsideOrOutsideTheBounds) {
   CandidateGrid grid;
   grid.rows = grid.cols = 1;
-  grid.at(0, 0).raw_width = 1000;   // 1000 / (16383 / 64) × 5.3 = 20 size units
+  grid.at(0, 0).raw_width = 1000;  // 1000 / (16383 / 64) × 5.3 = 20 size units
   grid.at(0, 0).raw_height = 1000;
   MpControlSettings mp = kMpControlValueAbsent;
   mp.EnableMPLimit = 1;

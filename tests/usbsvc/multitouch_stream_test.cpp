@@ -11,8 +11,10 @@ using Lines = std::vector<std::string>;
 
 constexpr std::int32_t kCx = 64;
 constexpr std::int32_t kCy = 48;
-constexpr char kPointAll[] = R"({"signal":"Global\\MERIDAX_MTOUCHPOINT_IPC_INTERFACE_0401_ZORVIK"})";
-constexpr char kCellAll[] = R"({"signal":"Global\\MERIDAX_MTOUCHPOINT_IPC_ORG_INTERFACE_1A34_ZORVIK"})";
+constexpr char kPointAll[] =
+    R"({"signal":"Global\\MERIDAX_MTOUCHPOINT_IPC_INTERFACE_0401_ZORVIK"})";
+constexpr char kCellAll[] =
+    R"({"signal":"Global\\MERIDAX_MTOUCHPOINT_IPC_ORG_INTERFACE_1A34_ZORVIK"})";
 constexpr char kPoint[] = R"({"signal":"Global\\MERIDAX_MTOUCHPOINT_IPC_INTERFACE_0401"})";
 constexpr char kCell[] = R"({"signal":"Global\\MERIDAX_MTOUCHPOINT_IPC_ORG_INTERFACE_1A34"})";
 constexpr char kPopup[] = R"({"signal":"Global\\MERIDAX_MTOUCHPOINT_POPUP_EVENT"})";
@@ -107,7 +109,8 @@ TEST_F(MultitouchStreamTest, JumpEndsTouchAndCorrectionIgnoresFramesUntilAllLift
   const Lines jump = Take("mouse");
   ASSERT_EQ(jump.size(), 1u);
   EXPECT_EQ(jump[0], Button(2));
-  for (int frame = 0; frame < 12; ++frame) Frame(kCx, kCy, {{12000, 8000}});
+  for (int frame = 0; frame < 12; ++frame)
+    Frame(kCx, kCy, {{12000, 8000}});
   EXPECT_EQ(Take(), Lines{});  // ignored: no acknowledge, no publication, no pointer
   Frame(kCx, kCy, {});
   EXPECT_EQ(Take("points").size(), 1u);
@@ -128,20 +131,23 @@ TEST_F(MultitouchStreamTest, PopupAfterLongHoldAtAnEnabledEdge) {
   Frame(kCx, kCy, {{8192, 8000}});  // the centre: no popup
   Feed("@advance 6000");
   Frame(kCx, kCy, {});
-  for (const std::string& line : Take("signal")) EXPECT_NE(line, kPopup);
+  for (const std::string& line : Take("signal"))
+    EXPECT_NE(line, kPopup);
 
   Feed("@time 2026-05-05T12:00:58.000Z");  // a hold across a change of minute
   Frame(kCx, kCy, {{16224, 8000}});
   Feed("@advance 6000");
   Frame(kCx, kCy, {});
-  for (const std::string& line : Take("signal")) EXPECT_NE(line, kPopup);
+  for (const std::string& line : Take("signal"))
+    EXPECT_NE(line, kPopup);
 
   Set("MPControl\\MPAreaLimitOption=dword:7");  // right edge disabled
   Start();
   Frame(kCx, kCy, {{16224, 8000}});
   Feed("@advance 6000");
   Frame(kCx, kCy, {});
-  for (const std::string& line : Take("signal")) EXPECT_NE(line, kPopup);
+  for (const std::string& line : Take("signal"))
+    EXPECT_NE(line, kPopup);
 }
 
 TEST_F(MultitouchStreamTest, BadGeometryIsAcknowledgedAndDropped) {

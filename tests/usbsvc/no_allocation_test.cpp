@@ -20,8 +20,12 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace zorvik::testing {
 namespace {
@@ -33,18 +37,19 @@ TEST(NoAllocation, LongMixedStreamAllocatesNothing) {
     chunks.push_back(CellFrame(64, 48, {{f, 8000}, {16000 - f, 4000, 4}, {8000, f}}));
     chunks.push_back(CellFrame(64, 48, {}));
     chunks.push_back({0x81, static_cast<std::uint8_t>(f / 128 % 128), 0x10, 0x40, 0x00});
-    chunks.push_back({0x80, 0x00, 0x00, 0x00, 0x00, 0x83, 0x06, 0x31, 0x2e, 0x30, 0x32, 0x82,
-                      0x04, 0xab, 0xa4});
+    chunks.push_back(
+        {0x80, 0x00, 0x00, 0x00, 0x00, 0x83, 0x06, 0x31, 0x2e, 0x30, 0x32, 0x82, 0x04, 0xab, 0xa4});
   }
   CountingPorts ports;
   DeviceSettings settings = NewDeviceSettings({1024, 768});
   settings.mapping.XZoom = settings.mapping.YZoom = 10000;
-  auto device = std::make_unique<TouchDevice>(
-      ports.ports(), 1, Platform::kNt, ScreenSize{1024, 768});
+  auto device =
+      std::make_unique<TouchDevice>(ports.ports(), 1, Platform::kNt, ScreenSize{1024, 768});
   device->ApplySettings(settings);
 
   counting = true;
-  for (const auto& chunk : chunks) device->ParseChunk(chunk);
+  for (const auto& chunk : chunks)
+    device->ParseChunk(chunk);
   counting = false;
   EXPECT_EQ(allocations.load(), 0u);
   EXPECT_GT(ports.effects, 2000u);  // the stream did drive the pipeline

@@ -23,13 +23,19 @@ class CountingPorts final : public ControllerLink,
   void Set(DeviceSignal) override { ++effects; }
   void SetText(int, std::string_view, std::string_view) override { ++effects; }
   void WriteRecord(const MouseInputData&) override { ++effects; }
-  void MouseEvent(std::uint32_t, std::int32_t, std::int32_t, std::uint32_t, std::uint32_t) override {
+  void MouseEvent(std::uint32_t, std::int32_t, std::int32_t, std::uint32_t,
+                  std::uint32_t) override {
     ++effects;
   }
   // Time moves on with the effects, so that clock-dependent branches are taken.
   UtcTime NowUtc() override {
-    return {2026, 1, 1, 0, static_cast<std::uint16_t>(effects / 60 % 60),
-            static_cast<std::uint16_t>(effects % 60), static_cast<std::uint16_t>(effects % 1000)};
+    return {2026,
+            1,
+            1,
+            0,
+            static_cast<std::uint16_t>(effects / 60 % 60),
+            static_cast<std::uint16_t>(effects % 60),
+            static_cast<std::uint16_t>(effects % 1000)};
   }
   std::uint32_t DoubleClickTime() override { return 500; }
   std::span<std::uint8_t> View(SectionKind kind) override {

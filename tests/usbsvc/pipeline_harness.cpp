@@ -19,12 +19,15 @@ std::vector<std::uint8_t> CellFrame(std::int32_t cx, std::int32_t cy,
     shade(static_cast<std::size_t>(cx), cy, finger.y, finger.cells);
   }
   const auto n = static_cast<std::int32_t>(levels.size());
-  std::vector<std::uint8_t> bytes = {
-      static_cast<std::uint8_t>(fingers.empty() ? 0xE0 : 0xE1),
-      static_cast<std::uint8_t>(n / 128),  static_cast<std::uint8_t>(n % 128),
-      static_cast<std::uint8_t>(cx / 128), static_cast<std::uint8_t>(cx % 128),
-      static_cast<std::uint8_t>(cy / 128), static_cast<std::uint8_t>(cy % 128)};
-  for (const std::uint8_t level : levels) bytes.push_back(level);
+  std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(fingers.empty() ? 0xE0 : 0xE1),
+                                     static_cast<std::uint8_t>(n / 128),
+                                     static_cast<std::uint8_t>(n % 128),
+                                     static_cast<std::uint8_t>(cx / 128),
+                                     static_cast<std::uint8_t>(cx % 128),
+                                     static_cast<std::uint8_t>(cy / 128),
+                                     static_cast<std::uint8_t>(cy % 128)};
+  for (const std::uint8_t level : levels)
+    bytes.push_back(level);
   return bytes;
 }
 

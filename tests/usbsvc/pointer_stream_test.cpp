@@ -63,15 +63,17 @@ TEST_F(PointerStreamTest, ModeOnePressesOnceAndReleasesAtFirstContact) {
 
 TEST_F(PointerStreamTest, DoubleClickSnapsInsideOneSecondOnly) {
   Start();
-  Feed("@time 2026-03-01T10:00:00.100Z\n81 40 00 40 00\n80 40 00 40 00\n@advance 200\n"
-       "81 40 08 40 08\n80 40 08 40 08");
+  Feed(
+      "@time 2026-03-01T10:00:00.100Z\n81 40 00 40 00\n80 40 00 40 00\n@advance 200\n"
+      "81 40 08 40 08\n80 40 08 40 08");
   // The second press lands exactly on the first one.
   EXPECT_EQ(Take("mouse"), (Lines{Move(32656, 32656), Button(1), Button(2), Move(32656, 32656),
                                   Button(1), Button(2)}));
 
   Start();
-  Feed("@time 2026-03-01T10:00:00.900Z\n81 40 00 40 00\n80 40 00 40 00\n@advance 300\n"
-       "81 40 08 40 08");
+  Feed(
+      "@time 2026-03-01T10:00:00.900Z\n81 40 00 40 00\n80 40 00 40 00\n@advance 300\n"
+      "81 40 08 40 08");
   const Lines second = Take("mouse");
   ASSERT_EQ(second.size(), 5u);
   EXPECT_NE(second[3], Move(32656, 32656));  // 300 ms apart but across a second: no snap
@@ -82,8 +84,8 @@ TEST_F(PointerStreamTest, RightClickLastsOneTouchAndIsAcknowledged) {
   Start();
   Feed("81 40 00 40 00\n80 40 00 40 00\n81 40 00 40 00\n80 40 00 40 00");
   EXPECT_EQ(Take(), (Lines{kBeep, Move(32656, 32656), Button(4), kAck, Button(8),
-                           R"({"signal":"MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGERECV"})", kAck,
-                           kBeep, Move(32656, 32656), Button(1), kAck, Button(2), kAck}));
+                           R"({"signal":"MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGERECV"})", kAck, kBeep,
+                           Move(32656, 32656), Button(1), kAck, Button(2), kAck}));
 }
 
 TEST_F(PointerStreamTest, TickAtReleaseInClickModeTwo) {
@@ -104,9 +106,10 @@ TEST_F(PointerStreamTest, MultiMonitorRecordsAreScaledAndFlagged) {
   Set("MonitorMaps\\Display01\\Device00=\\\\?\\replay#0");
   Start();
   Feed("81 00 00 00 00\n80 00 00 00 00");
-  EXPECT_EQ(Take("mouse"), (Lines{R"({"mouse":{"flags":3,"buttons":0,"x":32767,"y":0,"extra":4294967281}})",
-                                  R"({"mouse":{"flags":3,"buttons":1,"x":0,"y":0,"extra":4294967281}})",
-                                  R"({"mouse":{"flags":3,"buttons":2,"x":0,"y":0,"extra":4294967281}})"}));
+  EXPECT_EQ(Take("mouse"),
+            (Lines{R"({"mouse":{"flags":3,"buttons":0,"x":32767,"y":0,"extra":4294967281}})",
+                   R"({"mouse":{"flags":3,"buttons":1,"x":0,"y":0,"extra":4294967281}})",
+                   R"({"mouse":{"flags":3,"buttons":2,"x":0,"y":0,"extra":4294967281}})"}));
 }
 
 TEST_F(PointerStreamTest, OtherPlatformsUseMouseEventWithPositions) {
@@ -137,9 +140,10 @@ TEST_F(PointerStreamTest, DegenerateSettingsProduceNoPoint) {
 TEST_F(PointerStreamTest, RepliesReachTheRegistry) {
   Start();
   Feed("83 06 31 2e 30 32\n84 05 41 42 43\n82 04 ab a4");
-  EXPECT_EQ(Take(), (Lines{R"({"reg":{"key":"USBAcitve\\USB01","name":"FirmwareVersion","value":"1.02"}})",
-                           R"({"reg":{"key":"USBAcitve\\USB01","name":"DeviceID","value":"ABC"}})",
-                           R"({"reg":{"key":"USBAcitve\\USB01","name":"DeviceActive","value":"Yes"}})"}));
+  EXPECT_EQ(Take(),
+            (Lines{R"({"reg":{"key":"USBAcitve\\USB01","name":"FirmwareVersion","value":"1.02"}})",
+                   R"({"reg":{"key":"USBAcitve\\USB01","name":"DeviceID","value":"ABC"}})",
+                   R"({"reg":{"key":"USBAcitve\\USB01","name":"DeviceActive","value":"Yes"}})"}));
   EXPECT_TRUE(session_->device().own_kind());
   Feed("82 04 12 34");
   EXPECT_FALSE(session_->device().own_kind());

@@ -82,17 +82,18 @@ TEST_F(RegImportTest, Regedit5InUtf16WithEscapesAndEmptyKeys) {
 
 TEST_F(RegImportTest, Regedit4AndErrorsWithTheirLines) {
   ImportError error;
-  ASSERT_TRUE(ImportRegText("REGEDIT4\n[HKLM\\Software\\ZorvikTouchParam\\General]\n"
-                            "\"ClickArea\"=dword:b4\n",
-                            store_, &error));
+  ASSERT_TRUE(
+      ImportRegText("REGEDIT4\n[HKLM\\Software\\ZorvikTouchParam\\General]\n"
+                    "\"ClickArea\"=dword:b4\n",
+                    store_, &error));
   EXPECT_EQ(Dword("Software\\ZorvikTouchParam\\General", "ClickArea"), 180u);
 
   EXPECT_FALSE(ImportRegText("hello\n", store_, &error));
   EXPECT_EQ(error.line, 1);
   EXPECT_FALSE(ImportRegText("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\X]\n", store_, &error));
   EXPECT_EQ(error.line, 3);
-  EXPECT_FALSE(ImportRegText("REGEDIT4\n[HKLM\\Software\\ZorvikTouchParam]\n\"A\"=dword:123456789\n",
-                             store_, &error));
+  EXPECT_FALSE(ImportRegText(
+      "REGEDIT4\n[HKLM\\Software\\ZorvikTouchParam]\n\"A\"=dword:123456789\n", store_, &error));
   EXPECT_EQ(error.line, 3);
   EXPECT_FALSE(ImportRegText("REGEDIT4\n\"A\"=dword:1\n", store_, &error));
   EXPECT_FALSE(ImportRegText("REGEDIT4\n[HKLM\\Software\\ZorvikTouchParam]\n\"A\"=\"open\n", store_,

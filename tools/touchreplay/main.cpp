@@ -25,7 +25,8 @@ constexpr char kUsage[] =
     "  --set 'KEY\\NAME=VALUE'   one value: dword:HEX or a string (repeatable)\n"
     "  --screen WxH             primary screen (default 1024x768)\n"
     "  --double-click-time MS   system double-click time (default 500)\n"
-    "  --device-path TEXT       controller identity for the display lookup (default \\\\?\\replay#0)\n"
+    "  --device-path TEXT       controller identity for the display lookup (default "
+    "\\\\?\\replay#0)\n"
     "  --platform nt|other      pointer output by records (nt) or mouse_event (other)\n";
 
 [[noreturn]] void Fail(const std::string& where, const std::string& message) {
@@ -53,8 +54,8 @@ bool ParseNumber(const char* text, std::uint32_t* value) {
 bool ParseScreen(const std::string& text, zorvik::ScreenSize* screen) {
   unsigned w = 0, h = 0;
   char tail = 0;
-  if (std::sscanf(text.c_str(), "%ux%u%c", &w, &h, &tail) != 2 || w == 0 || h == 0 ||
-      w > 100000 || h > 100000) {
+  if (std::sscanf(text.c_str(), "%ux%u%c", &w, &h, &tail) != 2 || w == 0 || h == 0 || w > 100000 ||
+      h > 100000) {
     return false;
   }
   *screen = {static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)};

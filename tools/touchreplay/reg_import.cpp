@@ -23,7 +23,8 @@ bool IEquals(std::string_view a, std::string_view b) {
 }
 
 std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
     text.remove_suffix(1);
   }
@@ -70,7 +71,8 @@ std::string FromUtf16(std::string_view bytes) {
 }
 
 std::string Decode(std::string_view bytes) {
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return FromUtf16(bytes.substr(2));
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
+    return FromUtf16(bytes.substr(2));
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
   return std::string(bytes);
 }
@@ -128,7 +130,8 @@ bool ParseQuoted(std::string_view text, std::string* out, std::string_view* rest
 // The key path below the local machine hive, or nothing for other hives.
 bool LocalMachinePath(std::string_view key, std::string* path) {
   for (const std::string_view hive : {"HKEY_LOCAL_MACHINE", "HKLM"}) {
-    if (key.size() > hive.size() && key[hive.size()] == '\\' && IEquals(key.substr(0, hive.size()), hive)) {
+    if (key.size() > hive.size() && key[hive.size()] == '\\' &&
+        IEquals(key.substr(0, hive.size()), hive)) {
       *path = std::string(key.substr(hive.size() + 1));
       return true;
     }

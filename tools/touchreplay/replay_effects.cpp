@@ -28,7 +28,9 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
-std::string Number(std::int64_t value) { return std::to_string(value); }
+std::string Number(std::int64_t value) {
+  return std::to_string(value);
+}
 
 }  // namespace
 
@@ -55,8 +57,7 @@ void ReplayEffects::Set(DeviceSignal signal) {
   }
 }
 
-void ReplayEffects::SetText(int device_number, std::string_view value_name,
-                            std::string_view text) {
+void ReplayEffects::SetText(int device_number, std::string_view value_name, std::string_view text) {
   const std::string key = schema::NumberedName("USBAcitve\\USB%02d", device_number);
   const ScopedKey opened =
       CreateKey(store_, store_.LocalMachine(), std::string(schema::kRootKey) + "\\" + key);
@@ -66,9 +67,8 @@ void ReplayEffects::SetText(int device_number, std::string_view value_name,
 }
 
 void ReplayEffects::WriteRecord(const MouseInputData& record) {
-  sink_("{\"mouse\":{\"flags\":" + Number(Get<std::uint16_t>(record, 2)) +
-        ",\"buttons\":" + Number(Get<std::uint16_t>(record, 4)) +
-        ",\"x\":" + Number(Get<std::int32_t>(record, 12)) +
+  sink_("{\"mouse\":{\"flags\":" + Number(Get<std::uint16_t>(record, 2)) + ",\"buttons\":" +
+        Number(Get<std::uint16_t>(record, 4)) + ",\"x\":" + Number(Get<std::int32_t>(record, 12)) +
         ",\"y\":" + Number(Get<std::int32_t>(record, 16)) +
         ",\"extra\":" + Number(Get<std::uint32_t>(record, 20)) + "}}");
 }
@@ -93,8 +93,8 @@ void ReplayEffects::Published(SectionKind kind) {
 
 void ReplayEffects::PrintCells() {
   const std::span<const std::uint8_t> view = raw_cell_section_;
-  sink_("{\"cells\":{\"state\":" + Number(view[0]) + ",\"n\":" + Number(Get<std::uint16_t>(view, 2)) +
-        ",\"cx\":" + Number(Get<std::uint16_t>(view, 4)) +
+  sink_("{\"cells\":{\"state\":" + Number(view[0]) + ",\"n\":" +
+        Number(Get<std::uint16_t>(view, 2)) + ",\"cx\":" + Number(Get<std::uint16_t>(view, 4)) +
         ",\"cy\":" + Number(Get<std::uint16_t>(view, 6)) + "}}");
 }
 
@@ -107,8 +107,11 @@ void ReplayEffects::PrintPoints() {
   std::string records;
   for (std::int32_t r = 0; r < rows && r < static_cast<std::int32_t>(kGridSide); ++r) {
     for (std::int32_t c = 0; c < cols && c < static_cast<std::int32_t>(kGridSide); ++c) {
-      const std::size_t at = PointRecordOffset(static_cast<std::size_t>(r), static_cast<std::size_t>(c));
-      const auto field = [&](std::size_t index) { return Get<std::uint16_t>(view, at + 2 * index); };
+      const std::size_t at =
+          PointRecordOffset(static_cast<std::size_t>(r), static_cast<std::size_t>(c));
+      const auto field = [&](std::size_t index) {
+        return Get<std::uint16_t>(view, at + 2 * index);
+      };
       if (field(0) == 0) continue;
       if (!records.empty()) records += ',';
       records += "{\"r\":" + Number(r) + ",\"c\":" + Number(c) + ",\"status\":" + Number(field(0)) +

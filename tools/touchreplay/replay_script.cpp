@@ -6,11 +6,15 @@
 namespace zorvik {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsBlank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back()))
+    text.remove_suffix(1);
   return text;
 }
 
@@ -22,8 +26,7 @@ int HexDigit(char c) {
 }
 
 // A fixed-width decimal field.
-bool Digits(std::string_view text, std::size_t at, std::size_t count, int low, int high,
-            int* out) {
+bool Digits(std::string_view text, std::size_t at, std::size_t count, int low, int high, int* out) {
   if (at + count > text.size()) return false;
   int value = 0;
   for (std::size_t i = at; i < at + count; ++i) {
@@ -35,7 +38,9 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, int low, i
   return true;
 }
 
-bool LeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool LeapYear(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

@@ -8,7 +8,8 @@ namespace zorvik {
 ReplaySession::ReplaySession(SettingsStore& store, const ReplayOptions& options,
                              ReplayEffects::LineSink sink)
     : effects_(store, std::move(sink), options.double_click_time),
-      device_(std::make_unique<TouchDevice>(effects_.ports(), 1, options.platform, options.screen)) {
+      device_(
+          std::make_unique<TouchDevice>(effects_.ports(), 1, options.platform, options.screen)) {
   const SettingsLoader loader(store, ServiceKind::kUsb, options.screen);
   DeviceSettings settings = device_->settings();
   loader.LoadDevice(loader.LoadService(), options.device_path, settings);
@@ -17,10 +18,17 @@ ReplaySession::ReplaySession(SettingsStore& store, const ReplayOptions& options,
 
 void ReplaySession::Feed(const ScriptLine& line) {
   switch (line.kind) {
-    case ScriptLine::Kind::kBytes: device_->ParseChunk(line.bytes); break;
-    case ScriptLine::Kind::kSetTime: effects_.SetTime(line.time); break;
-    case ScriptLine::Kind::kAdvance: effects_.Advance(line.advance_ms); break;
-    case ScriptLine::Kind::kEmpty: break;
+    case ScriptLine::Kind::kBytes:
+      device_->ParseChunk(line.bytes);
+      break;
+    case ScriptLine::Kind::kSetTime:
+      effects_.SetTime(line.time);
+      break;
+    case ScriptLine::Kind::kAdvance:
+      effects_.Advance(line.advance_ms);
+      break;
+    case ScriptLine::Kind::kEmpty:
+      break;
   }
 }
 
