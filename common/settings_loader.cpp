@@ -62,34 +62,28 @@ struct MonitorValue {
 constexpr std::int32_t kFullZoom = -1;
 
 // clang-format off
-constexpr std::array<MonitorValue, 11> kUsbMonitorValues{{
-    {schema::kMonYFormat,       [](MonitorMapping& m) -> std::int32_t& { return m.YOffset; }, 0},
-    {schema::kMonXFormat,       [](MonitorMapping& m) -> std::int32_t& { return m.XOffset; }, 0},
-    {schema::kMonYZoomAFormat,  [](MonitorMapping& m) -> std::int32_t& { return m.YZoom; }, kFullZoom},
-    {schema::kMonAnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.An; }, 1},
-    {schema::kMonBnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Bn; }, 0},
-    {schema::kMonCnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Cn; }, 0},
-    {schema::kMonDnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Dn; }, 0},
-    {schema::kMonEnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.En; }, 1},
-    {schema::kMonFnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Fn; }, 0},
-    {schema::kMonDividerFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Divider; }, 1},
-    {schema::kMonXZoomAFormat,  [](MonitorMapping& m) -> std::int32_t& { return m.XZoom; }, kFullZoom},
-}};
-
-constexpr std::array<MonitorValue, 11> kSerialMonitorValues{{
-    {schema::kMonYFormat,       [](MonitorMapping& m) -> std::int32_t& { return m.YOffset; }, 0},
-    {schema::kMonXFormat,       [](MonitorMapping& m) -> std::int32_t& { return m.XOffset; }, 0},
-    {schema::kMonYZoomFormat,   [](MonitorMapping& m) -> std::int32_t& { return m.YZoom; }, kFullZoom},
-    {schema::kMonXZoomFormat,   [](MonitorMapping& m) -> std::int32_t& { return m.XZoom; }, kFullZoom},
-    {schema::kMonAnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.An; }, 1},
-    {schema::kMonBnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Bn; }, 0},
-    {schema::kMonCnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Cn; }, 0},
-    {schema::kMonDnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Dn; }, 0},
-    {schema::kMonEnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.En; }, 1},
-    {schema::kMonFnFormat,      [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Fn; }, 0},
-    {schema::kMonDividerFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Divider; }, 1},
-}};
+constexpr MonitorValue kMonY{schema::kMonYFormat, [](MonitorMapping& m) -> std::int32_t& { return m.YOffset; }, 0};
+constexpr MonitorValue kMonX{schema::kMonXFormat, [](MonitorMapping& m) -> std::int32_t& { return m.XOffset; }, 0};
+constexpr MonitorValue kMonYZoomA{schema::kMonYZoomAFormat, [](MonitorMapping& m) -> std::int32_t& { return m.YZoom; }, kFullZoom};
+constexpr MonitorValue kMonXZoomA{schema::kMonXZoomAFormat, [](MonitorMapping& m) -> std::int32_t& { return m.XZoom; }, kFullZoom};
+constexpr MonitorValue kMonYZoom{schema::kMonYZoomFormat, [](MonitorMapping& m) -> std::int32_t& { return m.YZoom; }, kFullZoom};
+constexpr MonitorValue kMonXZoom{schema::kMonXZoomFormat, [](MonitorMapping& m) -> std::int32_t& { return m.XZoom; }, kFullZoom};
+constexpr MonitorValue kMonAn{schema::kMonAnFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.An; }, 1};
+constexpr MonitorValue kMonBn{schema::kMonBnFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Bn; }, 0};
+constexpr MonitorValue kMonCn{schema::kMonCnFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Cn; }, 0};
+constexpr MonitorValue kMonDn{schema::kMonDnFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Dn; }, 0};
+constexpr MonitorValue kMonEn{schema::kMonEnFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.En; }, 1};
+constexpr MonitorValue kMonFn{schema::kMonFnFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Fn; }, 0};
+constexpr MonitorValue kMonDivider{schema::kMonDividerFormat, [](MonitorMapping& m) -> std::int32_t& { return m.matrix.Divider; }, 1};
 // clang-format on
+
+// The two services read the same values in different orders and under different zoom names.
+constexpr std::array<MonitorValue, 11> kUsbMonitorValues{kMonY,  kMonX,       kMonYZoomA, kMonAn,
+                                                         kMonBn, kMonCn,      kMonDn,     kMonEn,
+                                                         kMonFn, kMonDivider, kMonXZoomA};
+constexpr std::array<MonitorValue, 11> kSerialMonitorValues{kMonY,  kMonX,  kMonYZoom,  kMonXZoom,
+                                                            kMonAn, kMonBn, kMonCn,     kMonDn,
+                                                            kMonEn, kMonFn, kMonDivider};
 
 std::int32_t FullZoom(ServiceKind kind) {
   return kind == ServiceKind::kUsb ? kUsbFullZoom : kSerialFullZoom;

@@ -9,8 +9,8 @@ packages=(
   wine wine64                          # runs the Windows tests
   xvfb imagemagick                     # windows and screenshots of the GUI programs
   googletest libbenchmark-dev          # test and benchmark libraries (GoogleTest from source)
-  clang libclang-rt-14-dev             # fuzzing (libFuzzer) and sanitizer runtimes
-  python3 util-linux procps            # test harness helpers (flock, pgrep)
+  clang libclang-rt-14-dev clang-format  # fuzzing (libFuzzer), sanitizer runtimes, format check
+  python3 util-linux procps git        # test harness helpers (flock, pgrep, file list)
 )
 
 missing=()

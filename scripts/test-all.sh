@@ -57,6 +57,14 @@ build_and_test() {  # build_and_test PRESET
 }
 
 step "bootstrap" "$logs/bootstrap.log" scripts/bootstrap.sh || exit 1
+if step "format (.clang-format)" "$logs/format.log" \
+    bash -c 'git ls-files "*.cpp" "*.h" | xargs clang-format --dry-run --Werror'; then
+  summary+=("$(printf '%-10s %4d passed, %d failed' format 1 0)")
+  passed=$((passed + 1))
+else
+  summary+=("$(printf '%-10s %4d passed, %d failed' format 0 1)")
+  failed=$((failed + 1))
+fi
 build_and_test host
 build_and_test host-asan
 build_and_test win64

@@ -34,36 +34,25 @@ void TouchDevice::CandidateStage() {
 void TouchDevice::FirstFrame() {
   const MpControlSettings& mp = settings_.mp;
   if (mp.EnableMouseAction == 0) pointer_.set_in_progress(true);
-  if (const auto last = ApplySizeFilter(current_, mp, header_.cx, header_.cy)) {
-    popup_position_ = *last;
-  }
+  FilterCandidates();
   if (accepted_frames_ < mp.MPTouchPressure) {
     ++accepted_frames_;  // not accepted yet: the next frame is a first frame again
-    down_ = false;
-    pointer_.set_in_progress(false);
+    EndTouch();
     return;
   }
   const auto primary = FirstAccepted(current_);
   if (!primary) {
     accepted_frames_ = 0;
-    down_ = false;
-    pointer_.set_in_progress(false);
+    EndTouch();
     return;
   }
-  const TouchRecord& record = current_.at(primary->row, primary->col);
-  if (mp.EnableMouseAction != 0) PointerAt(record);
-  previous_x_ = record.x;
-  previous_y_ = record.y;
-  popup_position_ = PositionOf(record);
+  Follow(current_.at(primary->row, primary->col));
   MarkGhosts(current_, *primary);
   accepted_frames_ = 0;
 }
 
 void TouchDevice::NextFrame() {
-  const MpControlSettings& mp = settings_.mp;
-  if (const auto last = ApplySizeFilter(current_, mp, header_.cx, header_.cy)) {
-    popup_position_ = *last;
-  }
+  FilterCandidates();
   std::int32_t distance = 0;
   const auto nearest = NearestAccepted(current_, previous_x_, previous_y_, &distance);
   if (!nearest) {
@@ -71,22 +60,38 @@ void TouchDevice::NextFrame() {
     return;
   }
   MarkGhosts(current_, *nearest);
-  if (distance > mp.MPTouchVelocity) {
+  if (distance > settings_.mp.MPTouchVelocity) {
     TouchLost();
     return;
   }
-  const TouchRecord& record = current_.at(nearest->row, nearest->col);
-  if (mp.EnableMouseAction != 0) PointerAt(record);
-  previous_x_ = record.x;
-  previous_y_ = record.y;
-  popup_position_ = PositionOf(record);
+  Follow(current_.at(nearest->row, nearest->col));
+}
+
+// Size filter; the popup timer follows the last candidate until a primary is chosen.
+void TouchDevice::FilterCandidates() {
+  if (const auto last = ApplySizeFilter(current_, settings_.mp, header_.cx, header_.cy)) {
+    popup_position_ = *last;
+  }
+}
+
+// The primary drives the pointer (when enabled), and is remembered for the next frame and for
+// the popup timer.
+void TouchDevice::Follow(const TouchRecord& primary) {
+  if (settings_.mp.EnableMouseAction != 0) PointerAt(primary);
+  previous_x_ = primary.x;
+  previous_y_ = primary.y;
+  popup_position_ = PositionOf(primary);
 }
 
 void TouchDevice::TouchLost() {
   if (settings_.mp.EnableMouseAction != 0) {
-    ReleaseButton();
+    ReleaseButton(false);
     jump_lift_ = true;
   }
+  EndTouch();
+}
+
+void TouchDevice::EndTouch() {
   down_ = false;
   pointer_.set_in_progress(false);
 }

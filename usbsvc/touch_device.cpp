@@ -91,26 +91,23 @@ void TouchDevice::StartByte(std::uint8_t byte) {
   }
 }
 
+void TouchDevice::TouchDown() {
+  if (down_) return;
+  down_ = true;
+  if (settings_.ClickMode == 1) Beep();
+}
+
 void TouchDevice::FingerDown() {
   ClearBuffer();
-  if (!down_) {
-    down_ = true;
-    if (settings_.ClickMode == 1) Beep();
-  }
+  TouchDown();
   kind_ = FrameKind::kSingleTouch;
 }
 
 void TouchDevice::FingerUp() {
   ClearBuffer();
-  const bool was_down = down_;
-  pointer_.ReleaseAtLast(settings_);
+  ReleaseButton(down_);
   down_ = false;
   pointer_.set_in_progress(false);
-  if (was_down && settings_.ClickMode == 2) Beep();
-  if (settings_.ClickRightLeft != 0) {
-    ports_.signals.Set(DeviceSignal::kClickChangeAck);
-    settings_.ClickRightLeft = 0;
-  }
   kind_ = FrameKind::kSingleTouch;
 }
 
@@ -122,10 +119,7 @@ void TouchDevice::CellsTouched() {
     return;
   }
   ClearBuffer();
-  if (!down_) {
-    down_ = true;
-    if (settings_.ClickMode == 1) Beep();
-  }
+  TouchDown();
   kind_ = FrameKind::kCells;
 }
 
@@ -135,23 +129,17 @@ void TouchDevice::CellsLifted() {
   if (popup_.Check(ports_.clock.NowUtc(), settings_.mp, settings_.monitor)) {
     ports_.signals.Set(DeviceSignal::kPopup);
   }
-  if (settings_.mp.EnableMouseAction != 0) {
-    const bool was_down = down_;
-    pointer_.ReleaseAtLast(settings_);
-    if (was_down && settings_.ClickMode == 2) Beep();
-    if (settings_.ClickRightLeft != 0) {
-      ports_.signals.Set(DeviceSignal::kClickChangeAck);
-      settings_.ClickRightLeft = 0;
-    }
-  }
+  if (settings_.mp.EnableMouseAction != 0) ReleaseButton(down_);
   down_ = false;
   pointer_.set_in_progress(false);
   kind_ = FrameKind::kCells;
 }
 
-// Release at the last position; a right click lasts one touch.
-void TouchDevice::ReleaseButton() {
+// Release at the last position, the tick of ClickMode 2 when a touch ended; a right click lasts
+// one touch.
+void TouchDevice::ReleaseButton(bool touch_ended) {
   pointer_.ReleaseAtLast(settings_);
+  if (touch_ended && settings_.ClickMode == 2) Beep();
   if (settings_.ClickRightLeft != 0) {
     ports_.signals.Set(DeviceSignal::kClickChangeAck);
     settings_.ClickRightLeft = 0;

@@ -58,7 +58,8 @@ class TouchDevice {
   void FingerUp();
   void CellsTouched();
   void CellsLifted();
-  void ReleaseButton();
+  void TouchDown();
+  void ReleaseButton(bool touch_ended);
   void Beep() { ports_.signals.Set(DeviceSignal::kBeep); }
 
   void SingleTouchStep();
@@ -72,6 +73,9 @@ class TouchDevice {
   void FirstFrame();
   void NextFrame();
   void TouchLost();
+  void EndTouch();
+  void FilterCandidates();
+  void Follow(const TouchRecord& primary);
   void PointerAt(const TouchRecord& primary);
   void Publish(std::int32_t frame_status);
   void SignalPointEvents();
