@@ -1,0 +1,27 @@
+// Facts about the running Windows system.
+#include "common/win32/system_win32.h"
+
+namespace zorvik {
+
+SystemVersion ReadSystemVersion() {
+  OSVERSIONINFOEXA extended{};
+  extended.dwOSVersionInfoSize = sizeof extended;  // 156 bytes
+  if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended))) {
+    return {extended.dwPlatformId, extended.dwMajorVersion};
+  }
+  OSVERSIONINFOA basic{};
+  basic.dwOSVersionInfoSize = sizeof basic;  // 148 bytes
+  if (GetVersionExA(&basic)) return {basic.dwPlatformId, basic.dwMajorVersion};
+  return {};
+}
+
+NullDaclSecurity::NullDaclSecurity() {
+  if (!InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION)) return;
+  if (!SetSecurityDescriptorDacl(&descriptor_, TRUE, nullptr, FALSE)) return;
+  attributes_.nLength = sizeof attributes_;
+  attributes_.lpSecurityDescriptor = &descriptor_;
+  attributes_.bInheritHandle = TRUE;
+  valid_ = true;
+}
+
+}  // namespace zorvik

@@ -1,0 +1,34 @@
+// Facts about the running Windows system and the security the services give shared objects.
+#pragma once
+
+#include <windows.h>
+
+namespace zorvik {
+
+struct SystemVersion {
+  DWORD platform_id = 0;  // 2 = NT family; 0 when the version cannot be read
+  DWORD major = 0;
+  bool nt_family() const { return platform_id == VER_PLATFORM_WIN32_NT; }
+};
+
+// GetVersionEx with the extended structure, then with the basic one.
+SystemVersion ReadSystemVersion();
+
+// Security attributes whose descriptor has a NULL DACL (every process may open the object), with
+// an inheritable handle.
+class NullDaclSecurity {
+ public:
+  NullDaclSecurity();
+  NullDaclSecurity(const NullDaclSecurity&) = delete;
+  NullDaclSecurity& operator=(const NullDaclSecurity&) = delete;
+
+  bool valid() const { return valid_; }
+  SECURITY_ATTRIBUTES* get() { return valid_ ? &attributes_ : nullptr; }
+
+ private:
+  SECURITY_DESCRIPTOR descriptor_{};
+  SECURITY_ATTRIBUTES attributes_{};
+  bool valid_ = false;
+};
+
+}  // namespace zorvik

@@ -1,0 +1,99 @@
+// The two pipes of one USB controller.
+#include "usbsvc/win32/device_pipe_win32.h"
+
+#include "common/kernel_object_names.h"
+
+namespace zorvik {
+namespace {
+
+class LockGuard {
+ public:
+  explicit LockGuard(HANDLE mutex) : mutex_(mutex) { WaitForSingleObject(mutex_, INFINITE); }
+  ~LockGuard() { ReleaseMutex(mutex_); }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
+}  // namespace
+
+DevicePipe::DevicePipe()
+    : read_done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+std::uint16_t DevicePipe::Open(const std::string& path) {
+  // A mutex named as the path tells whether another process holds the controller. (The system
+  // refuses names with backslashes, so for interface paths the check passes; it is kept as the
+  // controller driver's convention.)
+  HANDLE probe = CreateMutexA(nullptr, FALSE, path.c_str());
+  const DWORD probe_error = GetLastError();
+  if (probe_error == ERROR_ALREADY_EXISTS || probe_error == ERROR_ACCESS_DENIED) {
+    if (probe != nullptr) CloseHandle(probe);
+    return pipe_error::kNotOpen;
+  }
+  if (probe != nullptr) CloseHandle(probe);
+
+  lock_.reset(CreateMutexA(nullptr, FALSE, nullptr));
+  read_.reset(CreateFileA((path + names::kReadPipeSuffix).c_str(), GENERIC_READ, 0, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+  const DWORD read_error = GetLastError();
+  write_.reset(CreateFileA((path + names::kWritePipeSuffix).c_str(), GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr));
+  const DWORD write_error = GetLastError();
+  if (!read_ || !write_) {
+    const DWORD error = !read_ ? read_error : write_error;
+    Close();
+    return static_cast<std::uint16_t>(error == 0 ? pipe_error::kNotOpen : error);
+  }
+  ResetEvent(stop_.get());
+  Sleep(500);
+  return pipe_error::kSuccess;
+}
+
+std::uint16_t DevicePipe::Read(std::uint8_t* buffer, DWORD size, DWORD* received) {
+  *received = 0;
+  if (!read_) return pipe_error::kNotOpen;
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = read_done_.get();
+  ResetEvent(read_done_.get());
+  {
+    // The lock covers issuing the read and collecting it, not the wait for data: a write (an
+    // acknowledge, the device query) must not wait for the controller to speak first.
+    LockGuard lock(lock_.get());
+    if (!ReadFile(read_.get(), buffer, size, received, &overlapped)) {
+      if (GetLastError() != ERROR_IO_PENDING) return pipe_error::kIoFailed;
+    } else {
+      return pipe_error::kSuccess;
+    }
+  }
+  const HANDLE waits[] = {read_done_.get(), stop_.get()};
+  const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+  LockGuard lock(lock_.get());
+  if (woken != WAIT_OBJECT_0) {
+    CancelIoEx(read_.get(), &overlapped);
+    GetOverlappedResult(read_.get(), &overlapped, received, TRUE);
+    *received = 0;
+    return pipe_error::kIoFailed;
+  }
+  if (!GetOverlappedResult(read_.get(), &overlapped, received, FALSE)) return pipe_error::kIoFailed;
+  return pipe_error::kSuccess;
+}
+
+std::uint16_t DevicePipe::Write(const std::uint8_t* bytes, DWORD count) {
+  if (bytes == nullptr) return pipe_error::kNoBuffer;
+  if (!write_) return pipe_error::kNotOpen;
+  LockGuard lock(lock_.get());
+  DWORD written = 0;
+  if (!WriteFile(write_.get(), bytes, count, &written, nullptr)) return pipe_error::kIoFailed;
+  return pipe_error::kSuccess;
+}
+
+void DevicePipe::Close() {
+  read_.reset();
+  write_.reset();
+  lock_.reset();
+}
+
+}  // namespace zorvik

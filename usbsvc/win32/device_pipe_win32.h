@@ -1,0 +1,48 @@
+// The two pipes of one USB controller: "<path>\PIPE01" read with overlapped I/O (so that a stop
+// never waits for data that does not come), "<path>\PIPE00" written synchronously. A lock keeps
+// the controller's reads and writes apart.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "common/win32/handle_win32.h"
+
+namespace zorvik {
+
+// 16-bit results of the pipe operations.
+namespace pipe_error {
+inline constexpr std::uint16_t kSuccess = 0;
+inline constexpr std::uint16_t kNotOpen = 0x8000;  // also: the device is in use elsewhere
+inline constexpr std::uint16_t kIoFailed = 0x8010;
+inline constexpr std::uint16_t kNoBuffer = 0x8080;
+}  // namespace pipe_error
+
+class DevicePipe {
+ public:
+  DevicePipe();
+  ~DevicePipe() { Close(); }
+  DevicePipe(const DevicePipe&) = delete;
+  DevicePipe& operator=(const DevicePipe&) = delete;
+
+  // 0, 0x8000 when another process holds the device, or the system error of the failed open.
+  std::uint16_t Open(const std::string& path);
+  // Waits for data, or for Stop; a stopped or failed read returns kIoFailed.
+  std::uint16_t Read(std::uint8_t* buffer, DWORD size, DWORD* received);
+  std::uint16_t Write(const std::uint8_t* bytes, DWORD count);
+  void Close();
+
+  // Wakes a reader blocked in Read; later reads fail at once.
+  void Stop() { SetEvent(stop_.get()); }
+
+ private:
+  ScopedFileHandle read_;
+  ScopedFileHandle write_;
+  ScopedKernelHandle lock_;
+  ScopedKernelHandle read_done_;
+  ScopedKernelHandle stop_;
+};
+
+}  // namespace zorvik

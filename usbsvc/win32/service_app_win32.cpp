@@ -1,0 +1,268 @@
+// Usblink's process object.
+#include "usbsvc/win32/service_app_win32.h"
+
+#include <winioctl.h>
+
+#include "common/kernel_object_names.h"
+#include "common/settings_access.h"
+#include "common/settings_loader.h"
+#include "common/settings_schema.h"
+#include "usbsvc/touch_sharing.h"
+#include "usbsvc/win32/device_enumeration_win32.h"
+
+namespace zorvik {
+namespace {
+
+constexpr DWORD kIoctlBeepSet = 0x10000;
+constexpr DWORD kBeepDeviceAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE;  // 0x12019F
+constexpr int kOpenAttempts = 11;
+
+struct BeepSetParameters {
+  ULONG frequency;
+  ULONG duration;
+};
+
+}  // namespace
+
+ServiceApp::ServiceApp() : primary_{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)} {}
+
+ServiceApp::~ServiceApp() {
+  StopDevices();
+  if (point_view_ != nullptr) UnmapViewOfFile(point_view_);
+  if (raw_cell_view_ != nullptr) UnmapViewOfFile(raw_cell_view_);
+  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
+}
+
+int ServiceApp::Run() {
+  version_ = ReadSystemVersion();
+  if (!CreateEvents()) return 0;
+  CleanDeviceList();
+  if (version_.major > 5 && !OpenBeepDevice()) return 1;
+  watcher_.reset(CreateThread(nullptr, 0, &ServiceApp::WatcherThread, this, 0, nullptr));
+
+  const HANDLE waits[kEventCount] = {events_[kBeep].get(), events_[kSetupChange].get(),
+                                     events_[kRescan].get(), events_[kExit].get(),
+                                     events_[kClickChange].get()};
+  while (true) {
+    switch (WaitForMultipleObjects(kEventCount, waits, FALSE, INFINITE)) {
+      case WAIT_OBJECT_0 + kBeep:
+        Tick();
+        break;
+      case WAIT_OBJECT_0 + kSetupChange:
+      case WAIT_OBJECT_0 + kClickChange:
+        LoadSettings();
+        break;
+      case WAIT_OBJECT_0 + kRescan:
+        Rescan();
+        break;
+      case WAIT_OBJECT_0 + kExit:
+        ShutDown();
+        return 0;
+      default:
+        // A failed wait (an event that could not be created) must not spin the main thread.
+        Sleep(100);
+        break;
+    }
+  }
+}
+
+bool ServiceApp::CreateEvents() {
+  const bool nt = version_.nt_family();
+  NullDaclSecurity security;
+  if (nt && !security.valid()) return false;
+  SECURITY_ATTRIBUTES* open_to_all = nt ? security.get() : nullptr;
+  events_[kBeep].reset(CreateEventA(nullptr, FALSE, FALSE, names::kUsbBeepEvent));
+  events_[kSetupChange].reset(
+      CreateEventA(open_to_all, FALSE, FALSE,
+                   nt ? names::kUsbSetupChangeEventGlobal : names::kUsbSetupChangeEvent));
+  events_[kRescan].reset(CreateEventA(nullptr, FALSE, FALSE, names::kUsbRescanEvent));
+  events_[kExit].reset(CreateEventA(open_to_all, FALSE, FALSE,
+                                    nt ? names::kUsbExitEventGlobal : names::kUsbExitEvent));
+  events_[kClickChange].reset(
+      CreateEventA(open_to_all, FALSE, FALSE,
+                   nt ? names::kUsbClickChangeEventGlobal : names::kUsbClickChangeEvent));
+  return true;
+}
+
+bool ServiceApp::OpenBeepDevice() {
+  if (!DefineDosDeviceA(DDD_RAW_TARGET_PATH, names::kBeepDosName, names::kBeepTargetPath)) {
+    MessageBoxA(nullptr, "DefineDosDevice   Error!", "Error!", MB_OK);
+    return false;
+  }
+  dos_device_defined_ = true;
+  char path[MAX_PATH];
+  wsprintfA(path, names::kDosDeviceFormat, names::kBeepDosName);
+  beep_device_.reset(CreateFileA(path, kBeepDeviceAccess, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!beep_device_) {
+    DefineDosDeviceA(DDD_REMOVE_DEFINITION, names::kBeepDosName, names::kBeepTargetPath);
+    dos_device_defined_ = false;
+    return false;
+  }
+  return true;
+}
+
+void ServiceApp::Tick() {
+  if (beep_device_) {
+    BeepSetParameters parameters{static_cast<ULONG>(settings_.TickFreq),
+                                 static_cast<ULONG>(settings_.Ticklength)};
+    DWORD returned = 0;
+    DeviceIoControl(beep_device_.get(), kIoctlBeepSet, &parameters, sizeof parameters, nullptr, 0,
+                    &returned, nullptr);
+  } else {
+    Beep(static_cast<DWORD>(settings_.TickFreq), static_cast<DWORD>(settings_.Ticklength));
+  }
+}
+
+void ServiceApp::LoadSettings() {
+  const SettingsLoader loader(store_, ServiceKind::kUsb, primary_);
+  const ServiceSettings loaded = loader.LoadService();
+  std::lock_guard lock(restart_lock_);
+  settings_ = loaded;
+  for (const auto& controller : controllers_) {
+    DeviceSettings device = controller->device().settings();
+    loader.LoadDevice(loaded, controller->path(), device, [&] { controller->ReopenClickAck(); });
+    controller->device().ApplySettings(device);
+  }
+}
+
+void ServiceApp::Rescan() {
+  {
+    std::lock_guard lock(restart_lock_);
+    StopDevices();
+    Sleep(1000);
+    StartDevices();
+  }
+  Sleep(100);
+  LoadSettings();
+}
+
+void ServiceApp::ShutDown() {
+  {
+    std::lock_guard lock(restart_lock_);
+    StopDevices();
+  }
+  watcher_running_ = false;
+  if (watcher_) WaitForSingleObject(watcher_.get(), INFINITE);
+  watcher_.reset();
+  for (int i = kBeep; i <= kExit; ++i)
+    events_[i].reset();
+  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
+  mouse_device_ = INVALID_HANDLE_VALUE;
+  beep_device_.reset();
+  if (dos_device_defined_) {
+    DefineDosDeviceA(DDD_REMOVE_DEFINITION, names::kBeepDosName, names::kBeepTargetPath);
+    dos_device_defined_ = false;
+  }
+}
+
+void ServiceApp::CleanDeviceList() {
+  const ScopedKey root = OpenKey(store_, store_.LocalMachine(), schema::kRootKey);
+  if (!root) return;
+  if (version_.nt_family()) {
+    DeleteKeyTree(store_, root.get(), schema::kUsbActive);
+  } else {
+    store_.DeleteKey(root.get(), schema::kUsbActive);
+  }
+}
+
+void ServiceApp::OpenSections() {
+  const auto open = [](ScopedKernelHandle& section, std::uint8_t*& view, const char* name,
+                       std::size_t size) {
+    if (view != nullptr) return;
+    NullDaclSecurity security;
+    section.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
+                                     static_cast<DWORD>(size), name));
+    if (!section) return;
+    view =
+        static_cast<std::uint8_t*>(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
+    if (view == nullptr) section.reset();
+  };
+  open(point_section_, point_view_, names::kPointSection, kPointSectionSize);
+  open(raw_cell_section_, raw_cell_view_, names::kRawCellSection, kRawCellSectionSize);
+}
+
+void ServiceApp::StartDevices() {
+  std::lock_guard lock(restart_lock_);
+  const std::vector<std::string> paths = EnumerateControllers();
+  started_count_ = paths.size();
+  Sleep(1500);
+  if (version_.nt_family()) {
+    if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
+    mouse_device_ =
+        CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (mouse_device_ == INVALID_HANDLE_VALUE) return;
+  }
+  CleanDeviceList();
+  if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kUsbActiveKey)) {
+    WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(paths.size()));
+  }
+  started_count_ = 0;
+  OpenSections();
+  const ControllerContext context{
+      events_[kBeep].get(),
+      &mouse_device_,
+      version_.nt_family() ? Platform::kNt : Platform::kOther,
+      primary_,
+      point_view_ ? std::span<std::uint8_t>(point_view_, kPointSectionSize)
+                  : std::span<std::uint8_t>(),
+      raw_cell_view_ ? std::span<std::uint8_t>(raw_cell_view_, kRawCellSectionSize)
+                     : std::span<std::uint8_t>()};
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    const int number = static_cast<int>(k) + 1;
+    auto controller = std::make_unique<UsbController>(context, number, paths[k]);
+    int attempt = 1;
+    while (controller->pipe().Open(paths[k]) != pipe_error::kSuccess) {
+      if (attempt++ == kOpenAttempts) return;  // the rest are not started
+      Sleep(5000);
+    }
+    UsbController& started = *controller;
+    controllers_.push_back(std::move(controller));
+    ++started_count_;
+    if (const ScopedKey key =
+            CreateKey(store_, store_.LocalMachine(),
+                      schema::NumberedName(schema::kUsbDeviceKeyFormat, number))) {
+      WriteText(store_, key.get(), schema::kUsbId, paths[k]);
+    }
+    started.StartReader();
+    Sleep(1000);
+    started.device().SendDeviceQuery();
+    Sleep(100);
+  }
+}
+
+void ServiceApp::StopDevices() {
+  std::lock_guard lock(restart_lock_);
+  for (const auto& controller : controllers_) {
+    controller->StopReader();
+    controller->pipe().Close();
+  }
+  controllers_.clear();
+}
+
+DWORD WINAPI ServiceApp::WatcherThread(void* self) {
+  static_cast<ServiceApp*>(self)->Watch();
+  return 0;
+}
+
+void ServiceApp::Watch() {
+  while (watcher_running_) {
+    const std::size_t present = EnumerateControllers().size();
+    if (present != started_count_) {
+      {
+        std::lock_guard lock(restart_lock_);
+        StopDevices();
+        Sleep(1000);
+        StartDevices();
+      }
+      Sleep(100);
+      SetEvent(events_[kSetupChange].get());
+    }
+    // Sleep in steps, so that shut-down does not wait a whole period.
+    for (int step = 0; step < 20 && watcher_running_; ++step)
+      Sleep(100);
+  }
+}
+
+}  // namespace zorvik

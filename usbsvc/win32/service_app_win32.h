@@ -1,0 +1,71 @@
+// Usblink's process object: control events and main loop, tick sound, device discovery and
+// restarts (watcher thread, rescan), the shared sections and settings loads.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "common/registry_settings_store_win32.h"
+#include "common/service_settings.h"
+#include "common/win32/handle_win32.h"
+#include "common/win32/system_win32.h"
+#include "usbsvc/win32/usb_controller_win32.h"
+
+namespace zorvik {
+
+class ServiceApp {
+ public:
+  ServiceApp();
+  ~ServiceApp();
+  ServiceApp(const ServiceApp&) = delete;
+  ServiceApp& operator=(const ServiceApp&) = delete;
+
+  // Runs until the exit event; returns the process exit code.
+  int Run();
+
+ private:
+  enum Event { kBeep, kSetupChange, kRescan, kExit, kClickChange, kEventCount };
+
+  bool CreateEvents();
+  bool OpenBeepDevice();
+  void Tick();
+  void LoadSettings();
+  void Rescan();
+  void ShutDown();
+
+  // Restarts, from the watcher or the rescan event, never overlap: each holds restart_lock_.
+  void StartDevices();
+  void StopDevices();
+  static DWORD WINAPI WatcherThread(void* self);
+  void Watch();
+  void CleanDeviceList();
+  void OpenSections();
+
+  SystemVersion version_;
+  RegistrySettingsStore store_;
+  ScreenSize primary_;
+  std::array<ScopedKernelHandle, kEventCount> events_;
+  ScopedKernelHandle watcher_;
+  std::atomic<bool> watcher_running_{true};
+  HANDLE mouse_device_ = INVALID_HANDLE_VALUE;
+  ScopedFileHandle beep_device_;
+  bool dos_device_defined_ = false;
+
+  std::recursive_mutex restart_lock_;
+  std::vector<std::unique_ptr<UsbController>> controllers_;
+  std::atomic<std::size_t> started_count_{0};
+
+  ScopedKernelHandle point_section_;
+  ScopedKernelHandle raw_cell_section_;
+  std::uint8_t* point_view_ = nullptr;
+  std::uint8_t* raw_cell_view_ = nullptr;
+
+  ServiceSettings settings_;
+};
+
+}  // namespace zorvik

@@ -1,0 +1,76 @@
+// One served USB controller: its pipes, its reader thread, its touch pipeline and the Win32 side
+// of every port the pipeline reaches (events, registry, virtual mouse, clock, sections).
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "common/registry_settings_store_win32.h"
+#include "common/win32/handle_win32.h"
+#include "usbsvc/touch_device.h"
+#include "usbsvc/win32/device_pipe_win32.h"
+
+namespace zorvik {
+
+// What every controller shares with the service.
+struct ControllerContext {
+  HANDLE beep_event = nullptr;
+  const HANDLE* mouse_device = nullptr;  // the service's handle, invalid when not open
+  Platform platform = Platform::kNt;
+  ScreenSize primary;
+  std::span<std::uint8_t> point_view;
+  std::span<std::uint8_t> raw_cell_view;
+};
+
+class UsbController final : ControllerLink,
+                            DeviceSignals,
+                            DeviceRegistry,
+                            PointerOutput,
+                            Clock,
+                            SharedSections {
+ public:
+  UsbController(const ControllerContext& context, int device_number, std::string path);
+  ~UsbController() override;
+
+  DevicePipe& pipe() { return pipe_; }
+  TouchDevice& device() { return *device_; }
+  const std::string& path() const { return path_; }
+
+  void StartReader();
+  // Sets the stop flag, wakes a blocked read and waits for the thread without a time limit.
+  void StopReader();
+  // Closes the click acknowledgement event held so far and opens it again (it exists while the
+  // click tool runs).
+  void ReopenClickAck();
+
+ private:
+  static DWORD WINAPI ReaderThread(void* self);
+  void ReadLoop();
+
+  void Write(std::span<const std::uint8_t> bytes) override;
+  void Set(DeviceSignal signal) override;
+  void SetText(int device_number, std::string_view value_name, std::string_view text) override;
+  void WriteRecord(const MouseInputData& record) override;
+  void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy, std::uint32_t data,
+                  std::uint32_t extra) override;
+  UtcTime NowUtc() override;
+  std::uint32_t DoubleClickTime() override;
+  std::span<std::uint8_t> View(SectionKind kind) override;
+
+  ControllerContext context_;
+  std::string path_;
+  RegistrySettingsStore store_;
+  DevicePipe pipe_;
+  // Indexed by DeviceSignal; kBeep uses the service's event.
+  std::array<ScopedKernelHandle, 7> events_;
+  std::unique_ptr<TouchDevice> device_;
+  ScopedKernelHandle reader_;
+  std::atomic<bool> stop_{false};
+};
+
+}  // namespace zorvik
