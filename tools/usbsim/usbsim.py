@@ -1,0 +1,258 @@
+#!/usr/bin/env python3
+"""Controller simulator for Usblink under Wine (Linux side).
+
+Makes simulated USB touch controllers appear to an unmodified Usblink in a Wine prefix: each
+controller is a registered device interface (through the Windows helper simdev.exe), a
+dosdevices link named after its interface path, and a folder with two FIFOs, PIPE01 (controller
+to host) and PIPE00 (host to controller). The simulator answers the device query, counts the
+acknowledgements, plays touches as single-touch or cell frames, and plugs and unplugs
+controllers. It also stands in for the virtual mouse driver: a FIFO behind \\\\.\\MeridaxMouse whose
+24-byte records it decodes.
+"""
+
+import os
+import select
+import struct
+import subprocess
+import threading
+import time
+
+GUID = "{e6ef7dcd-1795-4a08-9fbf-aa78423c26f0}"
+QUERY = bytes([0x82, 0x04, 0x0A, 0x0F])
+ACK = bytes([0xAA, 0x02])
+
+
+class WineWorld:
+    """The build tree's Wine prefix and how to run programs in it."""
+
+    def __init__(self, build_dir, source_dir):
+        self.build_dir = os.path.abspath(build_dir)
+        self.source_dir = os.path.abspath(source_dir)
+        self.prefix = os.path.join(self.build_dir, "wineprefix")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("DISPLAY", None)
+        subprocess.run([os.path.join(self.source_dir, "tests/wine/world.sh"), "up", self.prefix],
+                       check=True)
+        self.dosdevices = os.path.join(self.prefix, "dosdevices")
+
+    def exe(self, relative):
+        return os.path.join(self.build_dir, relative)
+
+    def run(self, exe, *args, timeout=60):
+        """Runs a Windows program to its end; returns (exit code, stdout text)."""
+        out = subprocess.run(["wine", self.exe(exe), *args], env=self.env, timeout=timeout,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL)
+        return out.returncode, out.stdout.decode("latin-1").replace("\r\n", "\n")
+
+    def start(self, exe, *args, log=None):
+        """Starts a Windows program in the background, its output to a file."""
+        log_file = open(log or os.devnull, "ab")
+        return subprocess.Popen(["wine", self.exe(exe), *args], env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=log_file, stderr=log_file)
+
+    def set_windows_version(self, exe_name, version):
+        """Per-program Windows version ("winxp" reports 5.1); None removes the setting."""
+        key = "HKCU\\Software\\Wine\\AppDefaults\\" + exe_name
+        if version is None:
+            subprocess.run(["wine", "reg", "delete", key, "/f"], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        else:
+            subprocess.run(["wine", "reg", "add", key, "/v", "Version", "/d", version, "/f"],
+                           env=self.env, check=True, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+
+    def link(self, name, target):
+        path = os.path.join(self.dosdevices, name.lower())
+        if os.path.lexists(path):
+            os.remove(path)
+        os.symlink(target, path)
+
+    def unlink(self, name):
+        path = os.path.join(self.dosdevices, name.lower())
+        if os.path.lexists(path):
+            os.remove(path)
+
+
+class MouseStandIn:
+    """A FIFO behind \\\\.\\MeridaxMouse and a reader of its 24-byte MOUSE_INPUT_DATA records."""
+
+    RECORD = struct.Struct("<HHHHIiiI")
+
+    def __init__(self, world, folder):
+        self.world = world
+        folder = os.path.abspath(folder)
+        os.makedirs(folder, exist_ok=True)
+        self.fifo = os.path.join(folder, "meridaxmouse")
+        if os.path.exists(self.fifo):
+            os.remove(self.fifo)
+        os.mkfifo(self.fifo)
+        world.link("meridaxmouse", self.fifo)
+        self.fd = os.open(self.fifo, os.O_RDWR | os.O_NONBLOCK)
+        self.records = []
+        self.lock = threading.Lock()
+        self.running = True
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        pending = b""
+        while self.running:
+            ready, _, _ = select.select([self.fd], [], [], 0.1)
+            if not ready:
+                continue
+            try:
+                pending += os.read(self.fd, 4096)
+            except BlockingIOError:
+                continue
+            while len(pending) >= 24:
+                unit, flags, buttons, _, _, x, y, extra = self.RECORD.unpack(pending[:24])
+                pending = pending[24:]
+                with self.lock:
+                    self.records.append({"flags": flags, "buttons": buttons, "x": x, "y": y,
+                                         "extra": extra, "time": time.monotonic()})
+
+    def take(self):
+        with self.lock:
+            records, self.records = self.records, []
+        return records
+
+    def wait_for(self, count, timeout=10.0):
+        """Waits until at least `count` records arrived; returns them all (and forgets them)."""
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            with self.lock:
+                if len(self.records) >= count:
+                    break
+            time.sleep(0.01)
+        return self.take()
+
+    def close(self):
+        self.running = False
+        self.thread.join()
+        os.close(self.fd)
+        self.world.unlink("meridaxmouse")
+
+
+def pair(value):
+    value = max(0, min(16383, int(value)))
+    return bytes([value // 128, value % 128])
+
+
+def cell_frame(cx, cy, fingers):
+    """A cell frame: 0xE1 with fingers (x, y in sensor units, size in cells), 0xE0 without."""
+    levels = bytearray(cx + cy)
+
+    def shade(offset, cells, at, width):
+        pitch = 16383 / (cells - 1)
+        centre = int(at / pitch + 0.5)
+        for i in range(centre - width // 2, centre - width // 2 + width):
+            if 0 <= i < cells:
+                levels[offset + i] = 100
+
+    for x, y, size in fingers:
+        shade(0, cx, x, size)
+        shade(cx, cy, y, size)
+    n = cx + cy
+    start = 0xE1 if fingers else 0xE0
+    return bytes([start]) + pair(n) + pair(cx) + pair(cy) + bytes(levels)
+
+
+class SimController:
+    """One simulated controller: registered interface, dosdevices link, two FIFOs."""
+
+    def __init__(self, world, number, folder, own_kind=True, firmware="1.02", device_id="ZT-SIM"):
+        self.world = world
+        self.number = number
+        self.own_kind = own_kind
+        self.firmware = firmware
+        self.device_id = device_id
+        self.folder = os.path.join(os.path.abspath(folder), "controller%02d" % number)
+        os.makedirs(self.folder, exist_ok=True)
+        for name in ("PIPE01", "PIPE00"):
+            fifo = os.path.join(self.folder, name)
+            if not os.path.exists(fifo):
+                os.mkfifo(fifo)
+        self.acks = 0
+        self.queries = 0
+        self.lock = threading.Lock()
+        self.to_host = None
+        self.from_host = None
+        self.thread = None
+        self.path = None
+        self.plug()
+
+    def plug(self):
+        """Opens the pipes, then makes the interface present."""
+        self.to_host = os.open(os.path.join(self.folder, "PIPE01"), os.O_RDWR)
+        self.from_host = os.open(os.path.join(self.folder, "PIPE00"), os.O_RDWR | os.O_NONBLOCK)
+        self.running = True
+        self.thread = threading.Thread(target=self._serve, daemon=True)
+        self.thread.start()
+        code, out = self.world.run("tools/usbsim/simdev.exe", "add", str(self.number))
+        if code != 0:
+            raise RuntimeError("simdev add failed")
+        self.path = out.strip()
+        self.world.link(self.path[4:], self.folder)  # "\\?\root#..." -> "root#..."
+
+    def unplug(self):
+        """Makes the interface absent and closes the pipes (the host's reads end)."""
+        self.world.run("tools/usbsim/simdev.exe", "link", str(self.number), "0")
+        self.running = False
+        self.thread.join()
+        os.close(self.to_host)
+        os.close(self.from_host)
+        self.world.unlink(self.path[4:])
+
+    def _serve(self):
+        pending = b""
+        while self.running:
+            ready, _, _ = select.select([self.from_host], [], [], 0.05)
+            if not ready:
+                continue
+            try:
+                pending += os.read(self.from_host, 4096)
+            except BlockingIOError:
+                continue
+            while pending:
+                if pending.startswith(ACK):
+                    with self.lock:
+                        self.acks += 1
+                    pending = pending[2:]
+                elif pending.startswith(QUERY):
+                    with self.lock:
+                        self.queries += 1
+                    pending = pending[4:]
+                    self.answer_query()
+                elif len(pending) < 4 and (QUERY.startswith(pending) or ACK.startswith(pending)):
+                    break
+                else:
+                    pending = pending[1:]
+
+    def answer_query(self):
+        kind = bytes([0xAB, 0xA4]) if self.own_kind else bytes([0x12, 0x34])
+        fw = self.firmware.encode("latin-1")
+        ident = self.device_id.encode("latin-1")
+        self.send(bytes([0x82, 4]) + kind + bytes([0x83, len(fw) + 2]) + fw +
+                  bytes([0x84, len(ident) + 2]) + ident)
+
+    def send(self, data):
+        os.write(self.to_host, data)
+
+    # Touch-level commands, in sensor units (0..16383).
+    def down(self, x, y):
+        self.send(bytes([0x81]) + pair(x) + pair(y))
+
+    def move(self, x, y):
+        self.down(x, y)
+
+    def up(self, x=0, y=0):
+        self.send(bytes([0x80]) + pair(x) + pair(y))
+
+    def fingers(self, fingers, cx=64, cy=48):
+        self.send(cell_frame(cx, cy, fingers))
+
+    def ack_count(self):
+        with self.lock:
+            return self.acks
