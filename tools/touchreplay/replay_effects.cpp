@@ -5,7 +5,8 @@
 
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
-#include "tools/touchreplay/json_text.h"
+#include "tools/common/json_text.h"
+#include "tools/common/section_json.h"
 #include "usbsvc/touch_sharing.h"
 
 namespace zorvik {
@@ -92,37 +93,11 @@ void ReplayEffects::Published(SectionKind kind) {
 }
 
 void ReplayEffects::PrintCells() {
-  const std::span<const std::uint8_t> view = raw_cell_section_;
-  sink_("{\"cells\":{\"state\":" + Number(view[0]) + ",\"n\":" +
-        Number(Get<std::uint16_t>(view, 2)) + ",\"cx\":" + Number(Get<std::uint16_t>(view, 4)) +
-        ",\"cy\":" + Number(Get<std::uint16_t>(view, 6)) + "}}");
+  sink_(RawCellSectionJson(raw_cell_section_));
 }
 
-// What a reader of the section sees: the header, and the records with a non-zero status within
-// the rows and columns in use.
 void ReplayEffects::PrintPoints() {
-  const std::span<const std::uint8_t> view = point_section_;
-  const auto rows = Get<std::int32_t>(view, 8);
-  const auto cols = Get<std::int32_t>(view, 12);
-  std::string records;
-  for (std::int32_t r = 0; r < rows && r < static_cast<std::int32_t>(kGridSide); ++r) {
-    for (std::int32_t c = 0; c < cols && c < static_cast<std::int32_t>(kGridSide); ++c) {
-      const std::size_t at =
-          PointRecordOffset(static_cast<std::size_t>(r), static_cast<std::size_t>(c));
-      const auto field = [&](std::size_t index) {
-        return Get<std::uint16_t>(view, at + 2 * index);
-      };
-      if (field(0) == 0) continue;
-      if (!records.empty()) records += ',';
-      records += "{\"r\":" + Number(r) + ",\"c\":" + Number(c) + ",\"status\":" + Number(field(0)) +
-                 ",\"id\":" + Number(field(1)) + ",\"w\":" + Number(field(2)) +
-                 ",\"h\":" + Number(field(3)) + ",\"x\":" + Number(field(6)) +
-                 ",\"y\":" + Number(field(7)) + "}";
-    }
-  }
-  sink_("{\"points\":{\"status\":" + Number(Get<std::int32_t>(view, 0)) +
-        ",\"count\":" + Number(Get<std::int32_t>(view, 4)) + ",\"rows\":" + Number(rows) +
-        ",\"cols\":" + Number(cols) + ",\"records\":[" + records + "]}}");
+  sink_(PointSectionJson(point_section_));
 }
 
 }  // namespace zorvik

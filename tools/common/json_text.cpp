@@ -1,5 +1,5 @@
 // Minimal JSON text output.
-#include "tools/touchreplay/json_text.h"
+#include "tools/common/json_text.h"
 
 #include <cstdio>
 

@@ -1,0 +1,184 @@
+// touchctl: a console tool for support engineers and the system tests.
+//   touchctl set usb|serial beep|setupchange|rescan|exit|clickchange
+//   touchctl points                  print the point and raw-cell sections now
+//   touchctl wait-points [MS]        wait for the next published frame, then print them
+//   touchctl list                    print the USBAcitve and SerialAcitve lists
+//   touchctl wait-event NAME [MS]    create (or open) an auto-reset event and wait for it
+// Output is JSON lines; failures are reported on stderr with exit code 1 (2 for bad usage).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/kernel_object_names.h"
+#include "common/registry_settings_store_win32.h"
+#include "common/settings_access.h"
+#include "common/settings_schema.h"
+#include "tools/common/json_text.h"
+#include "tools/common/section_json.h"
+#include "usbsvc/touch_sharing.h"
+
+namespace {
+
+using namespace zorvik;
+
+constexpr char kUsage[] =
+    "usage: touchctl set usb|serial beep|setupchange|rescan|exit|clickchange\n"
+    "       touchctl points | touchctl wait-points [MS] | touchctl list\n"
+    "       touchctl wait-event NAME [MS]\n";
+
+struct EventNames {
+  const char* role;
+  const char* usb[2];  // the name the service creates first, then the other spelling
+  const char* serial[2];
+};
+
+constexpr EventNames kEvents[] = {
+    {"beep",
+     {names::kUsbBeepEvent, names::kUsbBeepEvent},
+     {names::kSerialBeepEvent, names::kSerialBeepEvent}},
+    {"setupchange",
+     {names::kUsbSetupChangeEventGlobal, names::kUsbSetupChangeEvent},
+     {names::kSerialSetupChangeEvent, names::kSerialSetupChangeEventGlobal}},
+    {"rescan",
+     {names::kUsbRescanEvent, names::kUsbRescanEventGlobal},
+     {names::kSerialRescanEvent, names::kSerialRescanEventGlobal}},
+    {"exit",
+     {names::kUsbExitEventGlobal, names::kUsbExitEvent},
+     {names::kSerialExitEvent, names::kSerialExitEvent}},
+    {"clickchange",
+     {names::kUsbClickChangeEventGlobal, names::kUsbClickChangeEvent},
+     {names::kSerialClickChangeEvent, names::kSerialClickChangeEvent}},
+};
+
+int SetEventByRole(const char* service, const char* role) {
+  const bool usb = std::strcmp(service, "usb") == 0;
+  if (!usb && std::strcmp(service, "serial") != 0) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  for (const EventNames& event : kEvents) {
+    if (std::strcmp(event.role, role) != 0) continue;
+    for (const char* name : usb ? event.usb : event.serial) {
+      if (HANDLE handle = OpenEventA(EVENT_MODIFY_STATE, FALSE, name)) {
+        SetEvent(handle);
+        CloseHandle(handle);
+        std::printf("{\"set\":%s}\n", JsonString(name).c_str());
+        return 0;
+      }
+    }
+    std::fprintf(stderr, "touchctl: event %s of the %s service does not exist\n", role, service);
+    return 1;
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+// Maps a section read-only; empty when it does not exist.
+std::vector<std::uint8_t> ReadSection(const char* name, std::size_t size) {
+  std::vector<std::uint8_t> copy;
+  HANDLE section = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+  if (section == nullptr) return copy;
+  if (const void* view = MapViewOfFile(section, FILE_MAP_READ, 0, 0, size)) {
+    copy.assign(static_cast<const std::uint8_t*>(view),
+                static_cast<const std::uint8_t*>(view) + size);
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(section);
+  return copy;
+}
+
+int PrintSections() {
+  const auto cells = ReadSection(names::kRawCellSection, kRawCellSectionSize);
+  const auto points = ReadSection(names::kPointSection, kPointSectionSize);
+  if (cells.empty() || points.empty()) {
+    std::fprintf(stderr, "touchctl: the multi-touch sections do not exist\n");
+    return 1;
+  }
+  std::printf("%s\n%s\n", RawCellSectionJson(cells).c_str(), PointSectionJson(points).c_str());
+  return 0;
+}
+
+int WaitPoints(DWORD timeout) {
+  HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, names::kPointEventAll);
+  if (event == nullptr) {
+    std::fprintf(stderr, "touchctl: the point event does not exist\n");
+    return 1;
+  }
+  const DWORD woken = WaitForSingleObject(event, timeout);
+  CloseHandle(event);
+  if (woken != WAIT_OBJECT_0) {
+    std::fprintf(stderr, "touchctl: no frame within %lu ms\n", timeout);
+    return 1;
+  }
+  return PrintSections();
+}
+
+int WaitEvent(const char* name, DWORD timeout) {
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, name);
+  if (event == nullptr) {
+    std::fprintf(stderr, "touchctl: cannot create event %s\n", name);
+    return 1;
+  }
+  std::printf("{\"waiting\":%s}\n", JsonString(name).c_str());
+  const DWORD woken = WaitForSingleObject(event, timeout);
+  CloseHandle(event);
+  if (woken != WAIT_OBJECT_0) {
+    std::printf("{\"timeout\":%s}\n", JsonString(name).c_str());
+    return 1;
+  }
+  std::printf("{\"signalled\":%s}\n", JsonString(name).c_str());
+  return 0;
+}
+
+// {"key":"USB01","USBID":"...",...} for each subkey of a device list.
+void PrintList(RegistrySettingsStore& store, const char* label, const char* key_path,
+               const char* id_name) {
+  std::string line = "{\"" + std::string(label) + "\":{";
+  const ScopedKey list = OpenKey(store, store.LocalMachine(), key_path);
+  if (!list) {
+    std::printf("%s\"present\":false}}\n", line.c_str());
+    return;
+  }
+  const auto count = ReadDword(store, list.get(), schema::kNextInstanceCount);
+  line += "\"present\":true,\"NextInstanceCount\":" +
+          (count ? std::to_string(*count) : std::string("null")) + ",\"devices\":[";
+  char name[kKeyNameCapacity];
+  for (std::uint32_t i = 0; i < 1000 && store.EnumKey(list.get(), i, name) == 0; ++i) {
+    const ScopedKey device = OpenKey(store, list.get(), name);
+    line += std::string(i ? "," : "") + "{\"key\":" + JsonString(name);
+    for (const char* value :
+         {id_name, schema::kDeviceActive, schema::kFirmwareVersion, schema::kDeviceId}) {
+      const auto text = device ? ReadText(store, device.get(), value) : std::nullopt;
+      if (text) line += ",\"" + std::string(value) + "\":" + JsonString(text->view());
+    }
+    line += "}";
+  }
+  std::printf("%s]}}\n", line.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  if (argc >= 4 && std::strcmp(argv[1], "set") == 0) return SetEventByRole(argv[2], argv[3]);
+  if (argc >= 2 && std::strcmp(argv[1], "points") == 0) return PrintSections();
+  if (argc >= 2 && std::strcmp(argv[1], "wait-points") == 0) {
+    return WaitPoints(argc >= 3 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : 5000);
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "wait-event") == 0) {
+    return WaitEvent(argv[2],
+                     argc >= 4 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : 5000);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "list") == 0) {
+    RegistrySettingsStore store;
+    PrintList(store, "usb", schema::kUsbActiveKey, schema::kUsbId);
+    PrintList(store, "serial", schema::kSerialActiveKey, schema::kComId);
+    return 0;
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
+}
