@@ -3,12 +3,13 @@
 
 namespace zorvik {
 
-DeviceSettings NewDeviceSettings(ScreenSize primary) {
+DeviceSettings NewDeviceSettings(ScreenSize primary, ServiceKind kind) {
   DeviceSettings device;
   device.VirtualWidth = primary.width;
   device.VirtualHeight = primary.height;
   device.monitor = {0, 0, primary.width, primary.height};
-  device.mapping.XZoom = device.mapping.YZoom = 1000;
+  device.mapping.XZoom = device.mapping.YZoom =
+      kind == ServiceKind::kUsb ? kUsbFullZoom : kSerialFullZoom;
   return device;
 }
 

@@ -133,7 +133,8 @@ inline constexpr std::int32_t kUsbFullZoom = 10000;
 inline constexpr std::int32_t kSerialFullZoom = 1000;
 
 // A controller before its first settings load: primary screen, identity calibration, and the
-// zoom 1000 with which a new controller object starts.
-DeviceSettings NewDeviceSettings(ScreenSize primary);
+// service's 100 % zoom (a USB controller at zoom 1000 would map its first touches, before the
+// load that follows a start, to a tenth of the screen).
+DeviceSettings NewDeviceSettings(ScreenSize primary, ServiceKind kind = ServiceKind::kUsb);
 
 }  // namespace zorvik

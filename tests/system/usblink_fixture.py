@@ -1,0 +1,119 @@
+"""Test world for whole-program tests of Usblink under Wine: a clean registry, the mouse driver
+stand-in, simulated controllers, and Usblink itself, ended at the close of every test."""
+
+import json
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+BUILD = os.environ.get("ZORVIK_WIN64_BUILD", os.path.join(SOURCE, "build", "win64"))
+sys.path.insert(0, os.path.join(SOURCE, "tools", "usbsim"))
+
+import usbsim  # noqa: E402
+
+USBLINK = "usbsvc/win32/Usblink.exe"
+TOUCHCTL = "tools/touchctl/touchctl.exe"
+CLICK_ACK = "MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGERECV"
+
+
+class UsblinkTest(unittest.TestCase):
+    """Each test starts from an empty product key and no present controllers."""
+
+    windows_version = "winxp"  # takes the Beep route; the beep device does not exist under Wine
+
+    def setUp(self):
+        self.world = usbsim.WineWorld(BUILD, SOURCE)
+        self.sim_dir = os.path.join(BUILD, "sim", self.id().split(".")[-1])
+        self.reg("delete", "HKLM\\Software\\ZorvikTouchParam", "/f")
+        self.world.set_windows_version("Usblink.exe", self.windows_version)
+        self.controllers = []
+        self.mouse = None
+        self.process = None
+        self.waiters = []
+
+    def tearDown(self):
+        if self.process is not None and self.process.poll() is None:
+            self.touchctl("set", "usb", "exit")
+            try:
+                self.process.wait(timeout=15)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.fail("Usblink did not end after the exit event")
+        for waiter in self.waiters:
+            if waiter.poll() is None:
+                waiter.kill()
+        for controller in self.controllers:
+            if controller.running:
+                controller.unplug()
+        if self.mouse is not None:
+            self.mouse.close()
+
+    # The world.
+    def reg(self, *args):
+        return subprocess.run(["wine", "reg", *args], env=self.world.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+
+    def set_dword(self, key, name, value):
+        self.assertEqual(self.reg("add", "HKLM\\Software\\ZorvikTouchParam\\" + key, "/v", name,
+                                  "/t", "REG_DWORD", "/d", str(value), "/f"), 0)
+
+    def touchctl(self, *args):
+        return self.world.run(TOUCHCTL, *args)
+
+    def lists(self):
+        code, out = self.touchctl("list")
+        self.assertEqual(code, 0)
+        lines = [json.loads(line) for line in out.splitlines() if line.strip()]
+        return lines[0]["usb"], lines[1]["serial"]
+
+    def add_mouse(self):
+        self.mouse = usbsim.MouseStandIn(self.world, self.sim_dir)
+        return self.mouse
+
+    def add_controller(self, number, **kind):
+        controller = usbsim.SimController(self.world, number, self.sim_dir, **kind)
+        self.controllers.append(controller)
+        return controller
+
+    def start(self, log_name="usblink.log"):
+        self.process = self.world.start(USBLINK, log=os.path.join(BUILD, "sim", log_name))
+        return self.process
+
+    def wait_until(self, condition, timeout, what):
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            if condition():
+                return
+            time.sleep(0.1)
+        self.fail("timed out after %.1f s waiting for %s" % (timeout, what))
+
+    def wait_served(self, controllers, timeout=15):
+        """Until every controller has been asked the device query and the list names them."""
+        def served():
+            usb, _ = self.lists()
+            return (all(c.queries > 0 for c in controllers) and usb.get("present") and
+                    usb.get("NextInstanceCount") == len(controllers) and
+                    sum(d.get("DeviceActive") == "Yes" for d in usb["devices"]) == len(controllers))
+        self.wait_until(served, timeout, "the controllers to be served")
+        time.sleep(0.5)  # the settings load follows a start by about 0.2 s
+
+    def start_waiter(self, *args):
+        """touchctl in the background; returns a function that waits for it and gives its lines."""
+        log = os.path.join(BUILD, "sim", "%s-waiter-%d.log" % (self.id().split(".")[-1],
+                                                               len(self.waiters)))
+        if os.path.exists(log):
+            os.remove(log)
+        waiter = self.world.start(TOUCHCTL, *args, log=log)
+        self.waiters.append(waiter)
+        time.sleep(0.5)
+
+        def result(timeout=30):
+            code = waiter.wait(timeout=timeout)
+            with open(log, encoding="latin-1") as out:
+                lines = [json.loads(line) for line in out.read().splitlines()
+                         if line.startswith("{")]
+            return code, lines
+        return result
