@@ -85,6 +85,22 @@ class Devices(UsblinkTest):
         self.wait_until(lambda: controller.queries > asked, 12, "a second device query")
         self.wait_served([controller])
 
+    def test_rescan_during_a_hot_plug_restart_leaves_one_consistent_list(self):
+        # The watcher restarts for the new controller while the rescan asks for another restart:
+        # the two run one after the other, never interleaved.
+        self.add_mouse()
+        controllers = [self.add_controller(0)]
+        self.start()
+        self.wait_served(controllers)
+        controllers.append(self.add_controller(1))
+        time.sleep(2.5)  # the watcher has seen the new count and is restarting
+        self.assertEqual(self.touchctl("set", "usb", "rescan")[0], 0)
+        time.sleep(1.0)
+        self.wait_served(controllers, timeout=20)
+        usb, _ = self.lists()
+        self.assertEqual([d["key"] for d in usb["devices"]], ["USB01", "USB02"])
+        self.assertEqual([d["USBID"] for d in usb["devices"]], [c.path for c in controllers])
+
     def test_without_the_virtual_mouse_no_controller_is_started(self):
         controller = self.add_controller(0)
         self.start()

@@ -48,9 +48,9 @@ class WineWorld:
 
     def start(self, exe, *args, log=None):
         """Starts a Windows program in the background, its output to a file."""
-        log_file = open(log or os.devnull, "ab")
-        return subprocess.Popen(["wine", self.exe(exe), *args], env=self.env,
-                                stdin=subprocess.DEVNULL, stdout=log_file, stderr=log_file)
+        with open(log or os.devnull, "ab") as log_file:
+            return subprocess.Popen(["wine", self.exe(exe), *args], env=self.env,
+                                    stdin=subprocess.DEVNULL, stdout=log_file, stderr=log_file)
 
     def set_windows_version(self, exe_name, version):
         """Per-program Windows version ("winxp" reports 5.1); None removes the setting."""
