@@ -11,6 +11,7 @@ controllers. It also stands in for the virtual mouse driver: a FIFO behind \\\\.
 """
 
 import os
+import sys
 import select
 import struct
 import subprocess
@@ -176,6 +177,7 @@ class SimController:
                 os.mkfifo(fifo)
         self.acks = 0
         self.queries = 0
+        self.running = False
         self.lock = threading.Lock()
         self.to_host = None
         self.from_host = None
@@ -256,3 +258,119 @@ class SimController:
     def ack_count(self):
         with self.lock:
             return self.acks
+
+
+USAGE = """usbsim: simulated USB touch controllers for Usblink under Wine.
+
+usage: usbsim.py [--build DIR] [--controllers N] [--generic] [--screen WxH] [--start-usblink]
+                 [SCRIPT]
+
+Reads SCRIPT (or standard input, line by line, so it can be typed by hand). Lines:
+  81 40 00 40 00        hex bytes, sent as one write to the current controller
+  # ...                 comment
+  @advance MS           wait MS milliseconds (the clock is the real one here)
+  down X Y | move X Y   single-touch finger at screen pixel X, Y (finger-down frame)
+  up                    finger-up frame
+  fingers X,Y[,CELLS] ...   one cell frame (64 x 48 cells) with fingers at screen pixels;
+                        no finger: all lifted (0xE0)
+  controller N          send the following lines to controller N
+  plug N | unplug N     plug in (registering it if new) or pull out controller N
+  status                print queries and acknowledges per controller
+  mouse                 print the pointer records received since the last "mouse"
+"""
+
+
+def run_script(lines, world, controllers, mouse, screen, folder, kind):
+    import json
+    current = 0
+
+    def sensor(x, y):
+        return int(float(x) / screen[0] * 16384), int(float(y) / screen[1] * 16384)
+
+    for number, raw in enumerate(lines, 1):
+        text = raw.split("#", 1)[0].strip()
+        if not text:
+            continue
+        words = text.split()
+        try:
+            target = controllers.get(current)
+            if words[0] == "@advance":
+                time.sleep(int(words[1]) / 1000)
+            elif words[0] in ("down", "move"):
+                target.down(*sensor(words[1], words[2]))
+            elif words[0] == "up":
+                target.up()
+            elif words[0] == "fingers":
+                points = []
+                for word in words[1:]:
+                    parts = word.split(",")
+                    x, y = sensor(parts[0], parts[1])
+                    points.append((x, y, int(parts[2]) if len(parts) > 2 else 3))
+                target.fingers(points)
+            elif words[0] == "controller":
+                current = int(words[1])
+            elif words[0] == "plug":
+                n = int(words[1])
+                if n in controllers:
+                    if not controllers[n].running:
+                        controllers[n].plug()
+                else:
+                    controllers[n] = SimController(world, n, folder, **kind)
+            elif words[0] == "unplug":
+                controllers[int(words[1])].unplug()
+            elif words[0] == "status":
+                for n, c in sorted(controllers.items()):
+                    print(json.dumps({"controller": n, "present": c.running, "path": c.path,
+                                      "queries": c.queries, "acks": c.ack_count()}), flush=True)
+            elif words[0] == "mouse":
+                for record in mouse.take():
+                    record.pop("time", None)
+                    print(json.dumps({"mouse": record}), flush=True)
+            elif all(len(w) == 2 for w in words):
+                target.send(bytes(int(w, 16) for w in words))
+            else:
+                raise ValueError("unknown command '%s'" % words[0])
+        except (ValueError, IndexError, AttributeError, KeyError) as error:
+            print("usbsim: line %d: %s" % (number, error), file=sys.stderr, flush=True)
+            return 2
+    return 0
+
+
+def main(argv=None):
+    import argparse
+    parser = argparse.ArgumentParser(description=USAGE, formatter_class=argparse.RawTextHelpFormatter)
+    parser.add_argument("script", nargs="?")
+    parser.add_argument("--build", default="build/win64")
+    parser.add_argument("--controllers", type=int, default=1)
+    parser.add_argument("--generic", action="store_true", help="answer as a generic controller")
+    parser.add_argument("--screen", default="1024x768")
+    parser.add_argument("--start-usblink", action="store_true",
+                        help="start Usblink too, and end it when the script ends")
+    args = parser.parse_args(argv)
+    source = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+    screen = tuple(int(v) for v in args.screen.split("x"))
+    world = WineWorld(args.build, source)
+    folder = os.path.join(world.build_dir, "sim", "usbsim")
+    kind = {"own_kind": not args.generic}
+    mouse = MouseStandIn(world, folder)
+    controllers = {n: SimController(world, n, folder, **kind) for n in range(args.controllers)}
+    usblink = None
+    if args.start_usblink:
+        world.set_windows_version("Usblink.exe", "winxp")
+        usblink = world.start("usbsvc/win32/Usblink.exe")
+    try:
+        source_lines = open(args.script) if args.script else sys.stdin
+        with source_lines:
+            return run_script(source_lines, world, controllers, mouse, screen, folder, kind)
+    finally:
+        if usblink is not None:
+            world.run("tools/touchctl/touchctl.exe", "set", "usb", "exit")
+            usblink.wait(timeout=15)
+        for controller in controllers.values():
+            if controller.running:
+                controller.unplug()
+        mouse.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
