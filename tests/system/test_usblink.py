@@ -62,11 +62,17 @@ class Devices(UsblinkTest):
         controllers = [self.add_controller(0), self.add_controller(1)]
         self.start()
         self.wait_served(controllers)
+        self.set_dword("General", "MouseMode", 2)  # no setup-change event: the restart loads it
         controllers.append(self.add_controller(2))
         before = [c.queries for c in controllers[:2]]
         self.wait_served(controllers, timeout=12)
         # Every controller was restarted: asked again.
         self.assertTrue(all(c.queries > q for c, q in zip(controllers, before)))
+        self.mouse.take()
+        controllers[2].down(8192, 8192)
+        controllers[2].move(4096, 4096)
+        records = self.mouse.wait_for(3)
+        self.assertEqual((records[2]["x"], records[2]["y"]), (16383, 16383))
         for controller in controllers:
             controller.unplug()
 
