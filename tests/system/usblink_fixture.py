@@ -65,7 +65,7 @@ class UsblinkTest(unittest.TestCase):
 
     def lists(self):
         code, out = self.touchctl("list")
-        self.assertEqual(code, 0)
+        self.assertEqual(code, 0, "touchctl list: %r %r" % (out, self.world.last_error))
         lines = [json.loads(line) for line in out.splitlines() if line.strip()]
         return lines[0]["usb"], lines[1]["serial"]
 

@@ -9,4 +9,8 @@ shift
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [[ -f $prefix.display ]]; then
+  read -r number _ <"$prefix.display"
+  export DISPLAY=:$number
+fi
 exec wine "$@"

@@ -11,7 +11,7 @@ export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: the tests need neither, and they would ask for downloads.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-unset DISPLAY
+display_file=$prefix.display
 
 # Is a process named $1 running for this prefix? (Wine keeps WINEPREFIX in its environment.)
 running_here() {
@@ -24,11 +24,39 @@ running_here() {
   return 1
 }
 
+# A private X server for the prefix's windows (1024 x 768), started once and recorded with its
+# process id. Every Wine process of the prefix, the background services included, uses it.
+ensure_display() {
+  local number pid
+  if [[ -f $display_file ]] && read -r number pid <"$display_file" && kill -0 "$pid" 2>/dev/null; then
+    export DISPLAY=:$number
+    return
+  fi
+  for number in $(seq 90 130); do
+    [[ -e /tmp/.X11-unix/X$number || -e /tmp/.X$number-lock ]] && continue
+    setsid Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp </dev/null \
+      >"$prefix.xvfb.log" 2>&1 9>&- &
+    pid=$!
+    for _ in $(seq 50); do
+      [[ -e /tmp/.X11-unix/X$number ]] && break
+      sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null && [[ -e /tmp/.X11-unix/X$number ]]; then
+      echo "$number $pid" >"$display_file"
+      export DISPLAY=:$number
+      return
+    fi
+  done
+  echo "world.sh: cannot start Xvfb (see $prefix.xvfb.log)" >&2
+  exit 1
+}
+
 case $action in
   up)
     mkdir -p "$(dirname "$prefix")"
     exec 9>"$prefix.lock"
     flock 9
+    ensure_display
     if [[ ! -f $prefix/.booted ]]; then
       echo "world.sh: creating Wine prefix $prefix" >&2
       rm -rf "$prefix"
@@ -53,6 +81,10 @@ case $action in
     if [[ -d $prefix ]]; then
       wineserver -k >/dev/null 2>&1 || true
       wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [[ -f $display_file ]] && read -r _ pid <"$display_file"; then
+      kill "$pid" 2>/dev/null || true
+      rm -f "$display_file"
     fi
     ;;
   *)

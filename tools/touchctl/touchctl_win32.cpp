@@ -4,6 +4,8 @@
 //   touchctl wait-points [MS]        wait for the next published frame, then print them
 //   touchctl list                    print the USBAcitve and SerialAcitve lists
 //   touchctl wait-event NAME [MS]    create (or open) an auto-reset event and wait for it
+//   touchctl count-event NAME MS     create (or open) an auto-reset event, count its signals
+//   touchctl signal NAME             set an existing event
 // Output is JSON lines; failures are reported on stderr with exit code 1 (2 for bad usage).
 #include <windows.h>
 
@@ -28,7 +30,7 @@ using namespace zorvik;
 constexpr char kUsage[] =
     "usage: touchctl set usb|serial beep|setupchange|rescan|exit|clickchange\n"
     "       touchctl points | touchctl wait-points [MS] | touchctl list\n"
-    "       touchctl wait-event NAME [MS]\n";
+    "       touchctl wait-event NAME [MS] | count-event NAME MS | signal NAME\n";
 
 struct EventNames {
   const char* role;
@@ -134,6 +136,31 @@ int WaitEvent(const char* name, DWORD timeout) {
   return 0;
 }
 
+int CountEvent(const char* name, DWORD duration) {
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, name);
+  if (event == nullptr) return 1;
+  std::printf("{\"counting\":%s}\n", JsonString(name).c_str());
+  const DWORD end = GetTickCount() + duration;
+  int count = 0;
+  for (DWORD now = GetTickCount(); static_cast<LONG>(end - now) > 0; now = GetTickCount()) {
+    if (WaitForSingleObject(event, end - now) == WAIT_OBJECT_0) ++count;
+  }
+  CloseHandle(event);
+  std::printf("{\"count\":%d}\n", count);
+  return 0;
+}
+
+int Signal(const char* name) {
+  HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+  if (event == nullptr) {
+    std::fprintf(stderr, "touchctl: event %s does not exist\n", name);
+    return 1;
+  }
+  SetEvent(event);
+  CloseHandle(event);
+  return 0;
+}
+
 // {"key":"USB01","USBID":"...",...} for each subkey of a device list.
 void PrintList(RegistrySettingsStore& store, const char* label, const char* key_path,
                const char* id_name) {
@@ -173,6 +200,10 @@ int main(int argc, char** argv) {
     return WaitEvent(argv[2],
                      argc >= 4 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : 5000);
   }
+  if (argc >= 4 && std::strcmp(argv[1], "count-event") == 0) {
+    return CountEvent(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "signal") == 0) return Signal(argv[2]);
   if (argc >= 2 && std::strcmp(argv[1], "list") == 0) {
     RegistrySettingsStore store;
     PrintList(store, "usb", schema::kUsbActiveKey, schema::kUsbId);

@@ -32,19 +32,22 @@ class WineWorld:
         self.prefix = os.path.join(self.build_dir, "wineprefix")
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.env.pop("DISPLAY", None)
         subprocess.run([os.path.join(self.source_dir, "tests/wine/world.sh"), "up", self.prefix],
                        check=True)
+        with open(self.prefix + ".display") as display:
+            self.env["DISPLAY"] = ":" + display.read().split()[0]
         self.dosdevices = os.path.join(self.prefix, "dosdevices")
 
     def exe(self, relative):
         return os.path.join(self.build_dir, relative)
 
     def run(self, exe, *args, timeout=60):
-        """Runs a Windows program to its end; returns (exit code, stdout text)."""
+        """Runs a Windows program to its end; returns (exit code, stdout text). Standard error
+        is kept in self.last_error."""
         out = subprocess.run(["wine", self.exe(exe), *args], env=self.env, timeout=timeout,
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.DEVNULL)
+                             stderr=subprocess.PIPE)
+        self.last_error = out.stderr.decode("latin-1")
         return out.returncode, out.stdout.decode("latin-1").replace("\r\n", "\n")
 
     def start(self, exe, *args, log=None):
