@@ -75,9 +75,14 @@ DWORD WINAPI AcknowledgementThread(void*) {
   return 0;
 }
 
-HANDLE OpenClickChange(const char* name, const char* message) {
+// The service's event by its documented name, else by the "Global\" name under which the USB
+// service creates it on NT-family systems (which is another object outside session 0).
+HANDLE OpenClickChange(const char* name, const char* global_name, const char* message) {
   HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
-  if (event == nullptr) MessageBoxA(g_tool.dialog, message, "Fatal Error", MB_ICONHAND);
+  if (event == nullptr && global_name != nullptr) {
+    event = OpenEventA(EVENT_ALL_ACCESS, FALSE, global_name);
+  }
+  if (event == nullptr) MessageBoxA(nullptr, message, "Fatal Error", MB_ICONHAND);
   return event;
 }
 
@@ -95,10 +100,12 @@ void InitDialog(HWND dialog) {
   g_tool.ack_thread = CreateThread(nullptr, 0, AcknowledgementThread, nullptr, 0, nullptr);
   ReadMode();
   ShowMode(dialog);
-  g_tool.usb_click_change = OpenClickChange(names::kUsbClickChangeEvent,
-                                            "Zorvik IR Touch Driver (USB) did not be loaded!");
-  g_tool.serial_click_change = OpenClickChange(
-      names::kSerialClickChangeEvent, "Zorvik IR Touch Driver (Serial) did not be loaded!");
+  g_tool.usb_click_change =
+      OpenClickChange(names::kUsbClickChangeEvent, names::kUsbClickChangeEventGlobal,
+                      "Zorvik IR Touch Driver (USB) did not be loaded!");
+  g_tool.serial_click_change =
+      OpenClickChange(names::kSerialClickChangeEvent, nullptr,
+                      "Zorvik IR Touch Driver (Serial) did not be loaded!");
   Place(dialog);
 }
 

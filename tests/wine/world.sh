@@ -17,7 +17,7 @@ display_file=$prefix.display
 running_here() {
   local pid
   for pid in $(pgrep -x "$1" 2>/dev/null); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$prefix"; then
       return 0
     fi
   done
@@ -65,6 +65,10 @@ case $action in
         exit 1
       fi
       wineserver -w 9>&-
+      # No window manager runs on the private X server: Wine draws captions and frames itself.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$prefix.boot.log" 2>&1 9>&-
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$prefix.boot.log" 2>&1 9>&-
+      wineserver -w 9>&-
       touch "$prefix/.booted"
     fi
     if ! running_here wineserver64 && ! running_here wineserver; then
@@ -75,6 +79,14 @@ case $action in
       # handles open for as long as the server lives. Start them here, writing to a file, so
       # that no test's output pipe is held open by them.
       wine cmd.exe /c exit 0 </dev/null >>"$prefix.services.log" 2>&1 9>&-
+    fi
+    # Likewise the desktop process, which the first program that opens a window would start.
+    if ! running_here explorer.exe; then
+      setsid wine explorer.exe /desktop </dev/null >>"$prefix.services.log" 2>&1 9>&- &
+      for _ in $(seq 50); do
+        running_here explorer.exe && break
+        sleep 0.1
+      done
     fi
     ;;
   down)

@@ -18,9 +18,13 @@ namespace {
 
 using zorvik::JsonString;
 
+// A window's text as the system stores it: no message is sent, so a program that does not
+// answer cannot make this wait.
 std::string Title(HWND window) {
-  char title[256] = {};
-  GetWindowTextA(window, title, sizeof title);
+  wchar_t wide[256] = {};
+  InternalGetWindowText(window, wide, 256);
+  char title[512] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, title, sizeof title, nullptr, nullptr);
   return title;
 }
 
@@ -94,7 +98,8 @@ int main(int argc, char** argv) {
   const char* title = argv[2];
   if (command == "wait-window") {
     const DWORD timeout = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 10000;
-    for (DWORD waited = 0; waited <= timeout; waited += 50) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start <= timeout) {
       if (HWND window = Find(title)) {
         std::printf("%s\n", Describe(window).c_str());
         return 0;

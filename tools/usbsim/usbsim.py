@@ -44,9 +44,15 @@ class WineWorld:
     def run(self, exe, *args, timeout=60):
         """Runs a Windows program to its end; returns (exit code, stdout text). Standard error
         is kept in self.last_error."""
-        out = subprocess.run(["wine", self.exe(exe), *args], env=self.env, timeout=timeout,
-                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE)
+        try:
+            out = subprocess.run(["wine", self.exe(exe), *args], env=self.env, timeout=timeout,
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE)
+        except subprocess.TimeoutExpired:
+            listing = subprocess.run(["ps", "-eo", "pid,stat,etime,args"], capture_output=True)
+            sys.stderr.write("usbsim: %s %s timed out; processes:\n%s\n" % (
+                exe, " ".join(args), listing.stdout.decode()))
+            raise
         self.last_error = out.stderr.decode("latin-1")
         return out.returncode, out.stdout.decode("latin-1").replace("\r\n", "\n")
 

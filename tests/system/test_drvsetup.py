@@ -1,0 +1,84 @@
+"""drvsetup under Wine: its lines, its exit code, and the INF store."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from usblink_fixture import BUILD, SOURCE  # noqa: F401  (sets up the import path)
+import usbsim
+
+DRVSETUP = "drvsetup/drvsetup.exe"
+INF = """[Version]
+Signature="$Windows NT$"
+Class=Mouse
+ClassGuid={4D36E96F-E325-11CE-BFC1-08002BE10318}
+Provider=%Maker%
+DriverVer=12/07/2026,1.0.0.0
+
+[Manufacturer]
+%Maker%=Models,NTamd64
+
+[Models.NTamd64]
+%Device%=Install,ROOT\\{name}
+
+[Install]
+
+[Strings]
+Maker="Zorvik test"
+Device="{name} test driver"
+"""
+
+
+class Drvsetup(unittest.TestCase):
+    def setUp(self):
+        self.world = usbsim.WineWorld(BUILD, SOURCE)
+        self.folder = tempfile.mkdtemp(prefix="drvsetup-", dir=os.path.join(BUILD, "sim"))
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def run_in(self, folder):
+        out = subprocess.run(["wine", self.world.exe(DRVSETUP)], cwd=folder, env=self.world.env,
+                             stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        return out.returncode, out.stdout.decode("latin-1").replace("\r\n", "\n")
+
+    def windows_path(self, folder):
+        return "Z:" + folder.replace("/", "\\")
+
+    def test_without_inf_files_both_are_not_installed_and_the_exit_code_is_one(self):
+        code, out = self.run_in(self.folder)
+        source = self.windows_path(self.folder)
+        self.assertEqual(code, 1)
+        self.assertEqual(out, "%s\\MeridaxMouse.inf not installed\n %s\\tpusbdrv.inf not "
+                              "installed\n " % (source, source))
+
+    def test_valid_inf_files_are_installed_on_every_run(self):
+        for name in ("MeridaxMouse", "tpusbdrv"):
+            with open(os.path.join(self.folder, name + ".inf"), "w", newline="\r\n") as inf:
+                inf.write(INF.replace("{name}", name))
+        source = self.windows_path(self.folder)
+        for _ in range(2):
+            code, out = self.run_in(self.folder)
+            self.assertEqual(code, 1)
+            # Wine keeps the INF's own name in C:\windows\inf; Windows would say oemN.inf.
+            self.assertEqual(out, "%s\\MeridaxMouse.inf installed - MeridaxMouse.inf\n "
+                                  "%s\\tpusbdrv.inf installed-tpusbdrv.inf\n " % (source, source))
+        store = os.path.join(self.world.prefix, "drive_c", "windows", "inf")
+        self.assertTrue(os.path.exists(os.path.join(store, "MeridaxMouse.inf")))
+
+    def test_a_directory_too_long_for_the_path_buffer_is_reported_not_overflowed(self):
+        deep = self.folder
+        while len(self.windows_path(deep)) < 300:
+            deep = os.path.join(deep, "d" * 40)
+        os.makedirs(deep)
+        code, out = self.run_in(deep)
+        self.assertEqual(code, 1)
+        lines = out.split("\n ")
+        self.assertEqual(len(lines), 3, out)  # two lines and the closing blank
+        self.assertTrue(all(line.endswith(" not installed") for line in lines[:2]), out)
+
+
+if __name__ == "__main__":
+    unittest.main()
