@@ -130,6 +130,19 @@ class Clicktog(ClicktogTest):
         self.wait_until(lambda: self.click_right_left() == 1, 10, "ClickRightLeft 1")
         self.assertEqual(self.highlighted(), "right")
 
+    def test_system_menu_command_16_opens_the_about_box(self):
+        usb, serial = self.services_events(20)
+        self.start_tool()
+        self.window()
+        self.ui("syscommand", TITLE, "16")
+        code, _ = self.ui("wait-window", "About Clicktog", "10000")
+        self.assertEqual(code, 0)
+        _, out = self.ui("texts", "About Clicktog")
+        texts = [json.loads(line)["text"] for line in out.splitlines()]
+        self.assertIn("Clicktog Version 1.0", texts)
+        self.assertIn("OK", texts)
+        self.ui("ok", "About Clicktog")
+
     def test_second_instance_ends_at_once(self):
         usb, serial = self.services_events(20)
         self.start_tool()
