@@ -23,6 +23,17 @@ QUERY = bytes([0x82, 0x04, 0x0A, 0x0F])
 ACK = bytes([0xAA, 0x02])
 
 
+def read_available(fd, timeout):
+    """What a non-blocking descriptor holds within `timeout` seconds (b"" for nothing)."""
+    ready, _, _ = select.select([fd], [], [], timeout)
+    if not ready:
+        return b""
+    try:
+        return os.read(fd, 4096)
+    except BlockingIOError:
+        return b""
+
+
 class WineWorld:
     """The build tree's Wine prefix and how to run programs in it."""
 
@@ -109,13 +120,7 @@ class MouseStandIn:
     def _read(self):
         pending = b""
         while self.running:
-            ready, _, _ = select.select([self.fd], [], [], 0.1)
-            if not ready:
-                continue
-            try:
-                pending += os.read(self.fd, 4096)
-            except BlockingIOError:
-                continue
+            pending += read_available(self.fd, 0.1)
             while len(pending) >= 24:
                 unit, flags, buttons, _, _, x, y, extra = self.RECORD.unpack(pending[:24])
                 pending = pending[24:]
@@ -219,13 +224,7 @@ class SimController:
     def _serve(self):
         pending = b""
         while self.running:
-            ready, _, _ = select.select([self.from_host], [], [], 0.05)
-            if not ready:
-                continue
-            try:
-                pending += os.read(self.from_host, 4096)
-            except BlockingIOError:
-                continue
+            pending += read_available(self.from_host, 0.05)
             while pending:
                 if pending.startswith(ACK):
                     with self.lock:
