@@ -34,6 +34,7 @@ Device="{name} test driver"
 class Drvsetup(unittest.TestCase):
     def setUp(self):
         self.world = usbsim.WineWorld(BUILD, SOURCE)
+        os.makedirs(os.path.join(BUILD, "sim"), exist_ok=True)
         self.folder = tempfile.mkdtemp(prefix="drvsetup-", dir=os.path.join(BUILD, "sim"))
 
     def tearDown(self):

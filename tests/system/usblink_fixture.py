@@ -27,6 +27,7 @@ class UsblinkTest(unittest.TestCase):
     def setUp(self):
         self.world = usbsim.WineWorld(BUILD, SOURCE)
         self.sim_dir = os.path.join(BUILD, "sim", self.id().split(".")[-1])
+        os.makedirs(self.sim_dir, exist_ok=True)
         self.reg("delete", "HKLM\\Software\\ZorvikTouchParam", "/f")
         self.world.set_windows_version("Usblink.exe", self.windows_version)
         self.controllers = []

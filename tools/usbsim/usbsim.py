@@ -69,6 +69,8 @@ class WineWorld:
 
     def start(self, exe, *args, log=None):
         """Starts a Windows program in the background, its output to a file."""
+        if log:
+            os.makedirs(os.path.dirname(os.path.abspath(log)), exist_ok=True)
         with open(log or os.devnull, "ab") as log_file:
             return subprocess.Popen(["wine", self.exe(exe), *args], env=self.env,
                                     stdin=subprocess.DEVNULL, stdout=log_file, stderr=log_file)
