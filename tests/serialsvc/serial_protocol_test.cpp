@@ -1,0 +1,175 @@
+// The serial controller protocol with the byte sequences the controllers send.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "serialsvc/serial_protocol.h"
+
+namespace zorvik {
+namespace {
+
+class RecordingSerialPorts final : public SerialDevicePorts, public PointerOutput {
+ public:
+  void Set(SerialSignal signal) override { signals.push_back(signal); }
+  PointerOutput& pointer() override { return *this; }
+  std::span<std::uint8_t> Section() override { return section; }
+  std::mutex& SectionLock() override { return lock; }
+  void WriteRecord(const MouseInputData& record) override {
+    std::uint16_t buttons = 0;
+    std::memcpy(&buttons, record.data() + 4, 2);
+    releases.push_back(buttons);
+  }
+  void MouseEvent(std::uint32_t, std::int32_t, std::int32_t, std::uint32_t,
+                  std::uint32_t) override {}
+
+  std::int32_t Int(std::size_t offset) const {
+    std::int32_t value = 0;
+    std::memcpy(&value, section.data() + offset, 4);
+    return value;
+  }
+  std::int16_t Field(std::size_t record, std::size_t offset) const {
+    std::int16_t value = 0;
+    std::memcpy(&value, section.data() + 8 + 20 * record + offset, 2);
+    return value;
+  }
+
+  std::vector<SerialSignal> signals;
+  std::vector<std::uint16_t> releases;
+  std::vector<std::uint8_t> section = std::vector<std::uint8_t>(kSerialPointFrameSize);
+  std::mutex lock;
+};
+
+class SerialProtocolTest : public ::testing::Test {
+ protected:
+  void Feed(std::vector<std::uint8_t> bytes) { decoder.Parse(bytes); }
+  // A touch frame (0x81 or 0x80) with cX, cY and shadow records {xa, xb, ya, yb}.
+  std::vector<std::uint8_t> Frame(std::uint8_t header, int cx, int cy,
+                                  std::vector<std::array<int, 4>> records) {
+    std::vector<std::uint8_t> bytes = {header,
+                                       0,
+                                       0,
+                                       0,
+                                       0,
+                                       static_cast<std::uint8_t>(cx / 128),
+                                       static_cast<std::uint8_t>(cx % 128),
+                                       static_cast<std::uint8_t>(cy / 128),
+                                       static_cast<std::uint8_t>(cy % 128)};
+    for (const auto& r : records) {
+      for (const int v : r) {
+        bytes.push_back(static_cast<std::uint8_t>(v / 128));
+        bytes.push_back(static_cast<std::uint8_t>(v % 128));
+      }
+    }
+    return bytes;
+  }
+  std::vector<std::pair<int, int>> Pairs() {
+    std::vector<std::pair<int, int>> pairs;
+    const SerialPointFrame& frame = decoder.point_frame();
+    for (int k = 0; k < frame.count; ++k) {
+      pairs.emplace_back(frame.records[static_cast<std::size_t>(k)].x_index,
+                         frame.records[static_cast<std::size_t>(k)].y_index);
+    }
+    return pairs;
+  }
+
+  RecordingSerialPorts ports;
+  SerialTouchDecoder decoder{ports, Platform::kNt, {1024, 768}};
+};
+
+TEST(SerialCommandFrame, TypesAndValues) {
+  EXPECT_EQ(SerialCommandFrame(1, 0), (std::array<std::uint8_t, 4>{0x82, 0x04, 0x0A, 0x0F}));
+  EXPECT_EQ(SerialCommandFrame(4, 300), (std::array<std::uint8_t, 4>{0x85, 0x04, 2, 44}));
+  EXPECT_EQ(SerialCommandFrame(6, -130), (std::array<std::uint8_t, 4>{0x87, 0x04, 0xFF, 0xFE}));
+  EXPECT_EQ(SerialCommandFrame(7, 99), (std::array<std::uint8_t, 4>{0x88, 0x02, 0, 0}));
+  EXPECT_FALSE(SerialCommandFrame(0, 0));
+  EXPECT_FALSE(SerialCommandFrame(8, 0));
+}
+
+TEST_F(SerialProtocolTest, AnswersAndTexts) {
+  Feed({0x82, 0x04, 0x0A, 0x0E});
+  EXPECT_FALSE(decoder.answered());
+  Feed({0x82, 0x04, 0x0A});
+  Feed({0x0F});  // split across reads
+  EXPECT_TRUE(decoder.answered());
+  Feed({0x83, 0x05, 0x56, 0x31, 0x32});
+  EXPECT_EQ(decoder.firmware(), "V12");
+  Feed({0x84, 0x02});
+  EXPECT_EQ(decoder.device_id(), "");
+}
+
+TEST_F(SerialProtocolTest, WorkedExamplePublishesOneCalibratedRecord) {
+  Feed(Frame(0x81, 1, 1, {{4096, 4112, 2048, 2064}}));
+  EXPECT_EQ(ports.Int(0), 1);
+  EXPECT_EQ(ports.Int(4), 1);
+  EXPECT_EQ(ports.Field(0, 0), 0);
+  EXPECT_EQ(ports.Field(0, 2), 256);  // x1
+  EXPECT_EQ(ports.Field(0, 4), 96);   // y1
+  EXPECT_EQ(ports.Field(0, 6), 257);  // x2
+  EXPECT_EQ(ports.Field(0, 8), 96);   // y2, 96.75 truncated
+  EXPECT_EQ(ports.Field(0, 10), 0);   // bytes 10..19 never reach the section
+}
+
+TEST_F(SerialProtocolTest, EmptyFramesAndReleases) {
+  DeviceSettings settings = decoder.settings();
+  settings.ClickMode = 2;  // tick at release
+  decoder.ApplySettings(settings);
+  Feed(Frame(0x81, 0, 0, {}));
+  EXPECT_EQ(ports.Int(0), 1);
+  EXPECT_EQ(ports.Int(4), 0);
+  Feed(Frame(0x80, 0, 0, {}));
+  EXPECT_EQ(ports.Int(0), 0);
+  Feed({0x80});  // already up: a left release again, no tick
+  EXPECT_EQ(ports.releases, (std::vector<std::uint16_t>{0x0002, 0x0002}));
+  EXPECT_EQ(std::count(ports.signals.begin(), ports.signals.end(), SerialSignal::kBeep), 1);
+}
+
+TEST_F(SerialProtocolTest, AllPairsFirstThenTracking) {
+  Feed(Frame(0x81, 2, 2, {{1000, 1000, 1000, 1000}, {9000, 9000, 9000, 9000}}));
+  EXPECT_EQ(Pairs(), (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {1, 0}, {1, 1}}));
+  // Every candidate now lies 50 or more from every previous second position.
+  Feed(Frame(0x81, 2, 2, {{3000, 3000, 3000, 3000}, {12000, 12000, 12000, 12000}}));
+  EXPECT_EQ(Pairs(), (std::vector<std::pair<int, int>>{{0, 0}, {1, 1}}));
+
+  Feed(Frame(0x80, 0, 0, {}));
+  Feed(Frame(0x81, 1, 1, {{5000, 5000, 5000, 5000}}));  // a first frame again
+  Feed(Frame(0x81, 3, 1, {{100, 100, 15000, 15000}, {8000, 8000, 0, 0}, {16000, 16000, 0, 0}}));
+  EXPECT_EQ(Pairs(), (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}}));
+}
+
+TEST_F(SerialProtocolTest, ShadowCountChangeIsAnnouncedBeforeTheNewSet) {
+  Feed(Frame(0x81, 1, 1, {{5000, 5000, 5000, 5000}}));
+  ports.signals.clear();
+  Feed(Frame(0x81, 1, 3, {{5000, 5000, 100, 100}, {0, 0, 8000, 8000}, {0, 0, 16000, 16000}}));
+  EXPECT_EQ(ports.signals, (std::vector<SerialSignal>{SerialSignal::kPointsUpdated,
+                                                      SerialSignal::kPointsUpdated}));
+  EXPECT_EQ(Pairs(), (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {0, 2}}));
+}
+
+TEST_F(SerialProtocolTest, OneShotRightClickAfterASettingsLoad) {
+  DeviceSettings settings = decoder.settings();
+  settings.ClickRightLeft = 1;
+  decoder.ApplySettings(settings);
+  Feed({0x81, 0x80, 0x80});
+  EXPECT_EQ(ports.releases, (std::vector<std::uint16_t>{0x0008, 0x0002}));
+  EXPECT_EQ(std::count(ports.signals.begin(), ports.signals.end(), SerialSignal::kClickChangeAck),
+            1);
+}
+
+TEST_F(SerialProtocolTest, CapacitiesHoldForOversizedFramesAndDividerZero) {
+  std::vector<std::array<int, 4>> many(120, {4000, 4000, 4000, 4000});
+  Feed(Frame(0x81, 120, 120, many));  // 968 body bytes: completes, cut to 100 records
+  EXPECT_EQ(ports.Int(4), 100);
+  EXPECT_EQ(decoder.point_frame().count, 100);
+
+  DeviceSettings settings = decoder.settings();
+  settings.mapping.matrix.Divider = 0;
+  decoder.ApplySettings(settings);
+  Feed(Frame(0x80, 0, 0, {}));
+  Feed(Frame(0x81, 1, 1, {{4096, 4096, 2048, 2048}}));
+  EXPECT_EQ(ports.Field(0, 2), 256);  // uncalibrated monitor position
+  EXPECT_EQ(ports.Field(0, 4), 96);
+}
+
+}  // namespace
+}  // namespace zorvik
