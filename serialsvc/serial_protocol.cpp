@@ -305,8 +305,11 @@ void SerialTouchDecoder::PublishStatus(std::int32_t status) {
   current_points_.status = status;
   const std::span<std::uint8_t> section = ports_.Section();
   if (section.size() < kSerialPointFrameSize) return;
-  std::lock_guard lock(ports_.SectionLock());
-  std::memcpy(section.data(), &status, sizeof status);
+  {
+    std::lock_guard lock(ports_.SectionLock());
+    std::memcpy(section.data(), &status, sizeof status);
+  }
+  ports_.StatusWritten();
 }
 
 void SerialTouchDecoder::PublishCount(std::int32_t count) {

@@ -58,6 +58,8 @@ class SerialDevicePorts {
   virtual std::mutex& SectionLock() = 0;
   // Gives readers time to see a "shadow count changed" status (1 ms on Windows).
   virtual void PauseForReaders() {}
+  // Called after each write of the status into the section.
+  virtual void StatusWritten() {}
 };
 
 class SerialTouchDecoder {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -14,6 +15,7 @@
 
 #include "common/memory_settings_store.h"
 #include "tools/touchreplay/reg_import.h"
+#include "tools/touchreplay/replay_serial.h"
 #include "tools/touchreplay/replay_session.h"
 
 namespace {
@@ -27,7 +29,10 @@ constexpr char kUsage[] =
     "  --double-click-time MS   system double-click time (default 500)\n"
     "  --device-path TEXT       controller identity for the display lookup (default "
     "\\\\?\\replay#0)\n"
-    "  --platform nt|other      pointer output by records (nt) or mouse_event (other)\n";
+    "  --platform nt|other      pointer output by records (nt) or mouse_event (other)\n"
+    "  --serial                 a serial controller's stream, through the serial service's "
+    "decoder\n"
+    "  --port N                 with --serial: the controller's COM port number (default 1)\n";
 
 [[noreturn]] void Fail(const std::string& where, const std::string& message) {
   std::cerr << "touchreplay: " << where << (where.empty() ? "" : ": ") << message << "\n";
@@ -71,6 +76,8 @@ int main(int argc, char** argv) {
   zorvik::MemorySettingsStore store;
   zorvik::ReplayOptions options;
   std::string stream_path;
+  bool serial = false;
+  std::uint32_t port = 1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto value = [&]() -> std::string {
@@ -97,6 +104,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--double-click-time") {
       if (!ParseNumber(value().c_str(), &options.double_click_time)) {
         Fail("--double-click-time", "expected milliseconds");
+      }
+    } else if (arg == "--serial") {
+      serial = true;
+    } else if (arg == "--port") {
+      if (!ParseNumber(value().c_str(), &port) || port < 1 || port > 100) {
+        Fail("--port", "expected a COM port number, 1 to 100");
       }
     } else if (arg == "--device-path") {
       options.device_path = value();
@@ -126,16 +139,28 @@ int main(int argc, char** argv) {
   std::istream& input = stream_path.empty() ? std::cin : file;
   const std::string name = stream_path.empty() ? "<stdin>" : stream_path;
 
-  zorvik::ReplaySession session(store, options, [](const std::string& line) {
+  const auto print = [](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
-  });
+  };
+  std::unique_ptr<zorvik::ReplaySession> usb;
+  std::unique_ptr<zorvik::ReplaySerialSession> com;
+  if (serial) {
+    com = std::make_unique<zorvik::ReplaySerialSession>(store, options, static_cast<int>(port),
+                                                        print);
+  } else {
+    usb = std::make_unique<zorvik::ReplaySession>(store, options, print);
+  }
   std::string line;
   for (int number = 1; std::getline(input, line); ++number) {
     std::string error;
     const auto parsed = zorvik::ParseScriptLine(line, &error);
     if (!parsed) Fail(name + ":" + std::to_string(number), error);
-    session.Feed(*parsed);
+    if (com) {
+      com->Feed(*parsed);
+    } else {
+      usb->Feed(*parsed);
+    }
   }
   if (input.bad()) Fail(name, "read error");
   return std::fflush(stdout) == 0 ? 0 : 1;
