@@ -154,9 +154,4 @@ std::uint32_t MemorySettingsStore::DeleteKey(StoreKey parent, std::string_view n
   return store_error::kSuccess;
 }
 
-std::size_t MemorySettingsStore::OpenKeyCount() const {
-  std::lock_guard lock(mutex_);
-  return handles_.size();
-}
-
 }  // namespace zorvik

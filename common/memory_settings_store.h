@@ -32,8 +32,6 @@ class MemorySettingsStore final : public SettingsStore {
   // Opens a key with read access only: no subkey can be created below it and no value written
   // through it, as with a registry handle opened by a user without write access.
   std::uint32_t OpenKeyReadOnly(StoreKey parent, std::string_view path, StoreKey* key);
-  // Number of keys currently open, for leak checks.
-  std::size_t OpenKeyCount() const;
 
  private:
   struct CaseInsensitiveLess {

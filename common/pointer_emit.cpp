@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "common/byte_order.h"
 #include "common/saturating_cast.h"
 
 namespace zorvik {
@@ -24,11 +25,6 @@ std::uint16_t ButtonFlags(PointerAction action) {
   return 0;
 }
 
-template <typename T>
-void Put(MouseInputData& record, std::size_t offset, T value) {
-  std::memcpy(record.data() + offset, &value, sizeof value);  // little-endian host
-}
-
 }  // namespace
 
 MouseInputData BuildMouseInputData(PointerAction action, std::int32_t x, std::int32_t y,
@@ -36,13 +32,13 @@ MouseInputData BuildMouseInputData(PointerAction action, std::int32_t x, std::in
   MouseInputData record{};
   const std::uint16_t flags =
       multi_monitor ? kMouseMoveAbsolute | kMouseVirtualDesktop : kMouseMoveAbsolute;
-  Put<std::uint16_t>(record, 2, flags);
-  Put<std::uint16_t>(record, 4, ButtonFlags(action));
+  StoreLe<std::uint16_t>(record, 2, flags);
+  StoreLe<std::uint16_t>(record, 4, ButtonFlags(action));
   if (action == PointerAction::kMove) {
-    Put<std::int32_t>(record, 12, x);
-    Put<std::int32_t>(record, 16, y);
+    StoreLe<std::int32_t>(record, 12, x);
+    StoreLe<std::int32_t>(record, 16, y);
   }
-  Put<std::uint32_t>(record, 20, display_index | kExtraInformationTag);
+  StoreLe<std::uint32_t>(record, 20, display_index | kExtraInformationTag);
   return record;
 }
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/byte_order.h"
+#include "common/calibration.h"
 #include "common/saturating_cast.h"
 
 namespace zorvik {
@@ -21,10 +23,6 @@ constexpr std::int32_t kNoPrevious = 1'000'000;
 
 bool IsHeader(std::uint8_t byte) {
   return byte >= kReleaseHeader && byte <= kIdentificationHeader;
-}
-
-std::int32_t Pair(std::uint8_t high, std::uint8_t low) {
-  return high * 128 + low;
 }
 
 // Truncated toward zero, low 16 bits kept.
@@ -135,9 +133,9 @@ void SerialTouchDecoder::Step() {
   const auto text_complete = [&] { return fill_ >= 1 && buffer_[0] == count + 1; };
   switch (kind_) {
     case Kind::kTouchFrame:
-      if (count == 6) cx_ = Pair(buffer_[4], buffer_[5]);
+      if (count == 6) cx_ = SevenBitPair(buffer_[4], buffer_[5]);
       if (count == 8) {
-        cy_ = Pair(buffer_[6], buffer_[7]);
+        cy_ = SevenBitPair(buffer_[6], buffer_[7]);
         n_ = std::max(cx_, cy_);
       }
       if (count >= 8 && count == 8 * n_ + 8) ProcessFrame();
@@ -200,30 +198,18 @@ void SerialTouchDecoder::Decode() {
   current_frame_.cx = std::min<std::int32_t>(cx_, kSerialMaxRecords);
   current_frame_.cy = std::min<std::int32_t>(cy_, kSerialMaxRecords);
   PublishCount(current_frame_.n);
-  const float w =
-      static_cast<float>(static_cast<double>(settings_.monitor.right) - settings_.monitor.left);
-  const float h =
-      static_cast<float>(static_cast<double>(settings_.monitor.bottom) - settings_.monitor.top);
-  const CalibrationMatrix& m = settings_.mapping.matrix;
+  const MonitorRect& monitor = settings_.monitor;
+  const CalibrationMatrix& matrix = settings_.mapping.matrix;
   // Without a divider there is no calibration: the monitor positions are published as they are.
-  const auto calibrate = [&](float x, float y, bool horizontal) {
-    if (m.Divider == 0) return Low16(horizontal ? x : y);
-    const long double lx = x;
-    const long double ly = y;
-    const long double v = horizontal ? (m.An * lx + m.Bn * ly + m.Cn) / m.Divider
-                                     : (m.Dn * lx + m.En * ly + m.Fn) / m.Divider;
-    return Low16(static_cast<float>(v));
-  };
+  const auto calibrate = [&](PixelPoint at) { return Calibrate(at, matrix).value_or(at); };
   for (std::int32_t i = 0; i < current_frame_.n; ++i) {
     const auto& r = records_[static_cast<std::size_t>(i)];
-    const float ax = static_cast<float>(Pair(r[0], r[1])) / 16384.0f * w;
-    const float bx = static_cast<float>(Pair(r[2], r[3])) / 16384.0f * w;
-    const float ay = static_cast<float>(Pair(r[4], r[5])) / 16384.0f * h;
-    const float by = static_cast<float>(Pair(r[6], r[7])) / 16384.0f * h;
-    current_frame_.x[static_cast<std::size_t>(i)] = {1, calibrate(bx, by, true),
-                                                     calibrate(ax, ay, true)};
-    current_frame_.y[static_cast<std::size_t>(i)] = {1, calibrate(bx, by, false),
-                                                     calibrate(ax, ay, false)};
+    const PixelPoint a =
+        calibrate(SensorToMonitor(SevenBitPair(r[0], r[1]), SevenBitPair(r[4], r[5]), monitor));
+    const PixelPoint b =
+        calibrate(SensorToMonitor(SevenBitPair(r[2], r[3]), SevenBitPair(r[6], r[7]), monitor));
+    current_frame_.x[static_cast<std::size_t>(i)] = {1, Low16(b.x), Low16(a.x)};
+    current_frame_.y[static_cast<std::size_t>(i)] = {1, Low16(b.y), Low16(a.y)};
   }
 }
 
@@ -294,7 +280,7 @@ void SerialTouchDecoder::PublishPoints() {
   const std::span<std::uint8_t> section = ports_.Section();
   if (section.size() < kSerialPointFrameSize) return;
   std::lock_guard lock(ports_.SectionLock());
-  std::memcpy(section.data() + 4, &current_points_.count, sizeof current_points_.count);
+  StoreLe(section, 4, current_points_.count);
   for (std::int32_t k = 0; k < current_points_.count; ++k) {
     std::memcpy(section.data() + 8 + 20 * static_cast<std::size_t>(k),
                 &current_points_.records[static_cast<std::size_t>(k)], kSerialPublishedRecordBytes);
@@ -307,7 +293,7 @@ void SerialTouchDecoder::PublishStatus(std::int32_t status) {
   if (section.size() < kSerialPointFrameSize) return;
   {
     std::lock_guard lock(ports_.SectionLock());
-    std::memcpy(section.data(), &status, sizeof status);
+    StoreLe(section, 0, status);
   }
   ports_.StatusWritten();
 }
@@ -316,7 +302,7 @@ void SerialTouchDecoder::PublishCount(std::int32_t count) {
   const std::span<std::uint8_t> section = ports_.Section();
   if (section.size() < kSerialPointFrameSize) return;
   std::lock_guard lock(ports_.SectionLock());
-  std::memcpy(section.data() + 4, &count, sizeof count);
+  StoreLe(section, 4, count);
 }
 
 }  // namespace zorvik

@@ -75,7 +75,6 @@ class SerialTouchDecoder {
   bool answered() const { return answered_; }
   std::string firmware() const;
   std::string device_id() const;
-  bool touch_down() const { return down_; }
   const SerialPointFrame& point_frame() const { return current_points_; }
 
  private:

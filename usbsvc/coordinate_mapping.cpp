@@ -2,23 +2,11 @@
 #include "usbsvc/coordinate_mapping.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "common/saturating_cast.h"
 
 namespace zorvik {
 namespace {
-
-std::int32_t Saturate32(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-std::int32_t Width(const MonitorRect& m) {
-  return Saturate32(std::int64_t{m.right} - m.left);
-}
-std::int32_t Height(const MonitorRect& m) {
-  return Saturate32(std::int64_t{m.bottom} - m.top);
-}
 
 std::int32_t ClampPointer(std::int64_t v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, kPointerMax));
@@ -26,23 +14,9 @@ std::int32_t ClampPointer(std::int64_t v) {
 
 }  // namespace
 
-PixelPoint SensorToMonitor(std::int32_t x14, std::int32_t y14, const MonitorRect& monitor) {
-  return {static_cast<float>(x14) / kSensorRange * static_cast<float>(Width(monitor)),
-          static_cast<float>(y14) / kSensorRange * static_cast<float>(Height(monitor))};
-}
-
-std::optional<PixelPoint> Calibrate(PixelPoint point, const CalibrationMatrix& m) {
-  if (m.Divider == 0) return std::nullopt;
-  const long double x = point.x;
-  const long double y = point.y;
-  const long double divider = m.Divider;
-  return PixelPoint{static_cast<float>((m.Bn * y + m.An * x + m.Cn) / divider),
-                    static_cast<float>((m.Dn * x + m.En * y + m.Fn) / divider)};
-}
-
 std::optional<AbsolutePoint> MapToAbsolute(PixelPoint corrected, const DeviceSettings& s) {
-  const std::int32_t w = Width(s.monitor);
-  const std::int32_t h = Height(s.monitor);
+  const std::int32_t w = MonitorWidth(s.monitor);
+  const std::int32_t h = MonitorHeight(s.monitor);
   if (w == 0 || h == 0) return std::nullopt;
   const MonitorMapping& map = s.mapping;
   const std::int32_t nx = TruncSaturate<std::int32_t>(double{corrected.x} / w * kSensorRange);

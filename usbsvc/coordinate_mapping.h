@@ -5,17 +5,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/calibration.h"
 #include "common/service_settings.h"
 
 namespace zorvik {
 
-inline constexpr std::int32_t kSensorRange = 16384;  // sensor units 0..16383
-inline constexpr std::int32_t kPointerMax = 65535;   // pointer units 0..65535
-
-struct PixelPoint {
-  float x = 0;
-  float y = 0;
-};
+inline constexpr std::int32_t kPointerMax = 65535;  // pointer units 0..65535
 
 struct AbsolutePoint {
   std::int32_t x = 0;
@@ -23,12 +18,7 @@ struct AbsolutePoint {
   bool operator==(const AbsolutePoint&) const = default;
 };
 
-// Stage 1: sensor units to monitor pixels (single precision).
-PixelPoint SensorToMonitor(std::int32_t x14, std::int32_t y14, const MonitorRect& monitor);
-
-// Stage 2: the calibration matrix, in extended precision, held in single precision.
-// No result when Divider is 0.
-std::optional<PixelPoint> Calibrate(PixelPoint point, const CalibrationMatrix& matrix);
+// Stages 1 and 2 (sensor to pixels, calibration) are SensorToMonitor and Calibrate.
 
 // Stage 3: corrected pixels to absolute pointer units by zoom, offset and rotation. No result
 // for a monitor of width or height 0.

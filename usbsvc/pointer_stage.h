@@ -22,7 +22,6 @@ class PointerStage {
 
   bool in_progress() const { return in_progress_; }
   void set_in_progress(bool in_progress) { in_progress_ = in_progress; }
-  AbsolutePoint last() const { return last_; }
 
  private:
   void Drag(AbsolutePoint at, const DeviceSettings& settings, std::uint32_t area_squared);

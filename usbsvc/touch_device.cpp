@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "common/byte_order.h"
 #include "common/settings_schema.h"
 
 namespace zorvik {
@@ -168,8 +169,8 @@ void TouchDevice::FrameStep() {
 void TouchDevice::SingleTouchStep() {
   if (fill_ == 4) {
     if (down_) {
-      const PixelPoint at = SensorToMonitor(wire::Pair(buffer_[0], buffer_[1]),
-                                            wire::Pair(buffer_[2], buffer_[3]), settings_.monitor);
+      const PixelPoint at = SensorToMonitor(SevenBitPair(buffer_[0], buffer_[1]),
+                                            SevenBitPair(buffer_[2], buffer_[3]), settings_.monitor);
       if (const auto corrected = Calibrate(at, settings_.mapping.matrix)) {
         pointer_.OnPosition(*corrected, settings_);
       }
@@ -205,13 +206,13 @@ void TouchDevice::CellStep() {
     case 2:
       header_ = {};
       levels_.fill(0);
-      header_.n = static_cast<std::uint16_t>(wire::Pair(buffer_[0], buffer_[1]));
+      header_.n = static_cast<std::uint16_t>(SevenBitPair(buffer_[0], buffer_[1]));
       break;
     case 4:
-      header_.cx = static_cast<std::uint16_t>(wire::Pair(buffer_[2], buffer_[3]));
+      header_.cx = static_cast<std::uint16_t>(SevenBitPair(buffer_[2], buffer_[3]));
       break;
     case 6:
-      header_.cy = static_cast<std::uint16_t>(wire::Pair(buffer_[4], buffer_[5]));
+      header_.cy = static_cast<std::uint16_t>(SevenBitPair(buffer_[4], buffer_[5]));
       break;
     default:
       break;

@@ -34,8 +34,6 @@ class TouchDevice {
   void ApplySettings(const DeviceSettings& settings);
   DeviceSettings settings() const;
 
-  int device_number() const { return device_number_; }
-  bool touch_down() const { return down_; }
   bool own_kind() const { return own_kind_; }
 
  private:

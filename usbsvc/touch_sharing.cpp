@@ -5,13 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/byte_order.h"
+
 namespace zorvik {
 namespace {
-
-template <typename T>
-void Put(std::span<std::uint8_t> view, std::size_t offset, T value) {
-  std::memcpy(view.data() + offset, &value, sizeof value);  // little-endian host
-}
 
 // Edge bits as the popup page writes them.
 constexpr std::int32_t kTopEdge = 1;
@@ -26,9 +23,9 @@ void WriteRawCellSection(std::span<std::uint8_t> view, RawCellState state, CellH
   if (view.size() < kRawCellSectionSize) return;
   view[0] = static_cast<std::uint8_t>(state);
   view[1] = 0;
-  Put(view, 2, header.n);
-  Put(view, 4, header.cx);
-  Put(view, 6, header.cy);
+  StoreLe(view, 2, header.n);
+  StoreLe(view, 4, header.cx);
+  StoreLe(view, 6, header.cy);
   const std::size_t count = std::min<std::size_t>({header.n, levels.size(), kMaxCellLevels});
   std::memcpy(view.data() + 8, levels.data(), count);
 }
@@ -36,9 +33,9 @@ void WriteRawCellSection(std::span<std::uint8_t> view, RawCellState state, CellH
 void WritePointSection(std::span<std::uint8_t> view, const CandidateGrid& grid,
                        std::int32_t frame_status) {
   if (view.size() < kPointSectionSize) return;
-  Put(view, 4, grid.candidate_count);
-  Put(view, 8, grid.rows);
-  Put(view, 12, grid.cols);
+  StoreLe(view, 4, grid.candidate_count);
+  StoreLe(view, 8, grid.rows);
+  StoreLe(view, 12, grid.cols);
   const auto rows = static_cast<std::size_t>(std::clamp<std::int32_t>(grid.rows, 0, kGridSide));
   const auto cols = static_cast<std::size_t>(std::clamp<std::int32_t>(grid.cols, 0, kGridSide));
   for (std::size_t r = 0; r < rows; ++r) {
@@ -65,7 +62,7 @@ void WritePointSection(std::span<std::uint8_t> view, const CandidateGrid& grid,
 
 void WritePointStatus(std::span<std::uint8_t> view, std::int32_t frame_status) {
   if (view.size() < kPointSectionSize) return;
-  Put(view, 0, frame_status);
+  StoreLe(view, 0, frame_status);
 }
 
 void PopupWatch::OnTouchFrame(GridPosition at, const UtcTime& now) {

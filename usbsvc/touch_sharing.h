@@ -48,8 +48,6 @@ class PopupWatch {
   // in `mp`, as the device keeps them.
   bool Check(const UtcTime& now, MpControlSettings& mp, const MonitorRect& monitor);
 
-  bool running() const { return running_; }
-
  private:
   bool running_ = false;
   UtcTime start_;

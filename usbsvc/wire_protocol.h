@@ -30,9 +30,4 @@ inline bool IsStartByte(std::uint8_t byte) {
          byte == kCellsTouched;
 }
 
-// Two 7-bit data bytes, high part first.
-inline std::int32_t Pair(std::uint8_t high, std::uint8_t low) {
-  return high * 128 + low;
-}
-
 }  // namespace zorvik::wire

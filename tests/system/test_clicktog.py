@@ -57,7 +57,6 @@ class ClicktogTest(UsblinkTest):
         return json.loads(out)
 
     def click_right_left(self):
-        code, out = self.world.run("tools/touchctl/touchctl.exe", "list")  # keeps Wine warm
         result = subprocess.run(["wine", "reg", "query",
                                  "HKLM\\Software\\ZorvikTouchParam\\General", "/v",
                                  "ClickRightLeft"], env=self.world.env, capture_output=True)

@@ -1,12 +1,13 @@
 #!/bin/bash
-# The Wine test world of one build tree: a private prefix, booted once, and one persistent
-# wineserver for a whole test run.
-#   world.sh up PREFIX     create and boot the prefix if needed, start the wineserver
-#   world.sh down PREFIX   end every Wine process of the prefix
+# The Wine test world of one build tree: a private prefix, booted once, its own X server, and
+# one persistent wineserver for a whole test run.
+#   world.sh up PREFIX                  create and boot the prefix if needed, start the servers
+#   world.sh run PREFIX PROGRAM [ARGS]  run a Windows program in it (the CMake emulator)
+#   world.sh down PREFIX                end every Wine process of the prefix and its X server
 set -euo pipefail
 
-action=${1:?usage: world.sh up|down PREFIX}
-prefix=$(realpath -m "${2:?usage: world.sh up|down PREFIX}")
+action=${1:?usage: world.sh up|run|down PREFIX}
+prefix=$(realpath -m "${2:?usage: world.sh up|run|down PREFIX}")
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers: the tests need neither, and they would ask for downloads.
@@ -99,8 +100,15 @@ case $action in
       rm -f "$display_file"
     fi
     ;;
+  run)
+    shift 2
+    "$0" up "$prefix"
+    read -r number _ <"$display_file"
+    export DISPLAY=:$number
+    exec wine "$@"
+    ;;
   *)
-    echo "world.sh: unknown action '$action' (up or down)" >&2
+    echo "world.sh: unknown action '$action' (up, run or down)" >&2
     exit 2
     ;;
 esac

@@ -15,4 +15,8 @@ std::string PointSectionJson(std::span<const std::uint8_t> view);
 // {"cells":{"state":..,"n":..,"cx":..,"cy":..}}; n above 1024 is reported in "error".
 std::string RawCellSectionJson(std::span<const std::uint8_t> view);
 
+// {"serial":{"status":..,"count":..,"points":[{"id","x1","y1","x2","y2"}...]}} from the serial
+// service's section; a count outside 0..100 is reported, not trusted.
+std::string SerialSectionJson(std::span<const std::uint8_t> section);
+
 }  // namespace zorvik

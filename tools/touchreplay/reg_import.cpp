@@ -6,6 +6,7 @@
 
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
+#include "tools/common/text_parsing.h"
 
 namespace zorvik {
 namespace {
@@ -20,15 +21,6 @@ bool IEquals(std::string_view a, std::string_view b) {
     if (fold(a[i]) != fold(b[i])) return false;
   }
   return true;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-    text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
@@ -77,13 +69,6 @@ std::string Decode(std::string_view bytes) {
   return std::string(bytes);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // "dword:" data: one to eight hexadecimal digits.
 bool ParseDword(std::string_view text, std::uint32_t* value) {
   if (text.empty() || text.size() > 8) return false;
@@ -98,14 +83,15 @@ bool ParseDword(std::string_view text, std::uint32_t* value) {
 
 // "hex:01,02,..." data.
 bool ParseHexList(std::string_view text, std::vector<std::uint8_t>* bytes) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   while (!text.empty()) {
     const std::size_t comma = text.find(',');
-    const std::string_view item = Trim(text.substr(0, comma));
-    if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) return false;
-    bytes->push_back(static_cast<std::uint8_t>(HexDigit(item[0]) * 16 + HexDigit(item[1])));
+    const std::string_view item = TrimBlanks(text.substr(0, comma));
+    const auto byte = HexByte(item);
+    if (!byte) return false;
+    bytes->push_back(*byte);
     if (comma == std::string_view::npos) break;
-    text = Trim(text.substr(comma + 1));
+    text = TrimBlanks(text.substr(comma + 1));
   }
   return true;
 }
@@ -157,7 +143,7 @@ class RegParser {
     std::size_t at = 0;
     while (at <= text.size()) {
       const std::size_t end = std::min(text.find('\n', at), text.size());
-      std::string_view line = Trim(text.substr(at, end - at));
+      std::string_view line = TrimBlanks(text.substr(at, end - at));
       at = end + 1;
       ++line_number;
       if (logical.empty()) logical_line = line_number;
@@ -202,9 +188,9 @@ class RegParser {
     } else if (!ParseQuoted(line, &name, &rest)) {
       return Fail("bad value name");
     }
-    rest = Trim(rest);
+    rest = TrimBlanks(rest);
     if (rest.empty() || rest.front() != '=') return Fail("expected '=' after the value name");
-    return Value(name, Trim(rest.substr(1)));
+    return Value(name, TrimBlanks(rest.substr(1)));
   }
 
   bool Section(std::string_view line) {
@@ -234,7 +220,7 @@ class RegParser {
     std::string_view rest;
     if (data == "-") return true;  // value deletion: nothing to load
     if (ParseQuoted(data, &text, &rest)) {
-      if (!Trim(rest).empty()) return Fail("text after the closing quote");
+      if (!TrimBlanks(rest).empty()) return Fail("text after the closing quote");
       return Store(WriteText(store_, key_.get(), name, text));
     }
     if (data.substr(0, 6) == "dword:") {

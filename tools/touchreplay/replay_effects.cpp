@@ -1,8 +1,7 @@
 // The replay tool's ports: JSON effect lines.
 #include "tools/touchreplay/replay_effects.h"
 
-#include <cstring>
-
+#include "common/byte_order.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
 #include "tools/common/json_text.h"
@@ -11,13 +10,6 @@
 
 namespace zorvik {
 namespace {
-
-template <typename T>
-T Get(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  T value;
-  std::memcpy(&value, bytes.data() + offset, sizeof value);
-  return value;
-}
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -42,8 +34,15 @@ ReplayEffects::ReplayEffects(SettingsStore& store, LineSink sink, std::uint32_t 
       point_section_(kPointSectionSize),
       raw_cell_section_(kRawCellSectionSize) {}
 
-void ReplayEffects::Advance(std::int64_t milliseconds) {
-  now_ = FromEpochMilliseconds(ToEpochMilliseconds(now_) + milliseconds);
+bool ReplayEffects::ApplyClock(const ScriptLine& line) {
+  if (line.kind == ScriptLine::Kind::kSetTime) {
+    now_ = line.time;
+  } else if (line.kind == ScriptLine::Kind::kAdvance) {
+    now_ = FromEpochMilliseconds(ToEpochMilliseconds(now_) + line.advance_ms);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 void ReplayEffects::Write(std::span<const std::uint8_t> bytes) {
@@ -68,10 +67,11 @@ void ReplayEffects::SetText(int device_number, std::string_view value_name, std:
 }
 
 void ReplayEffects::WriteRecord(const MouseInputData& record) {
-  sink_("{\"mouse\":{\"flags\":" + Number(Get<std::uint16_t>(record, 2)) + ",\"buttons\":" +
-        Number(Get<std::uint16_t>(record, 4)) + ",\"x\":" + Number(Get<std::int32_t>(record, 12)) +
-        ",\"y\":" + Number(Get<std::int32_t>(record, 16)) +
-        ",\"extra\":" + Number(Get<std::uint32_t>(record, 20)) + "}}");
+  sink_("{\"mouse\":{\"flags\":" + Number(LoadLe<std::uint16_t>(record, 2)) +
+        ",\"buttons\":" + Number(LoadLe<std::uint16_t>(record, 4)) +
+        ",\"x\":" + Number(LoadLe<std::int32_t>(record, 12)) +
+        ",\"y\":" + Number(LoadLe<std::int32_t>(record, 16)) +
+        ",\"extra\":" + Number(LoadLe<std::uint32_t>(record, 20)) + "}}");
 }
 
 void ReplayEffects::MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/settings_store.h"
+#include "tools/touchreplay/replay_script.h"
 #include "usbsvc/touch_ports.h"
 
 namespace zorvik {
@@ -25,8 +26,8 @@ class ReplayEffects final : public ControllerLink,
 
   DevicePorts ports() { return {*this, *this, *this, *this, *this, *this}; }
 
-  void SetTime(const UtcTime& time) { now_ = time; }
-  void Advance(std::int64_t milliseconds);
+  // Applies a clock directive (@time, @advance); false for any other line.
+  bool ApplyClock(const ScriptLine& line);
 
   void Write(std::span<const std::uint8_t> bytes) override;
   void Set(DeviceSignal signal) override;

@@ -3,27 +3,10 @@
 
 #include <charconv>
 
+#include "tools/common/text_parsing.h"
+
 namespace zorvik {
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back()))
-    text.remove_suffix(1);
-  return text;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // A fixed-width decimal field.
 bool Digits(std::string_view text, std::size_t at, std::size_t count, int low, int high, int* out) {
@@ -50,7 +33,8 @@ int DaysInMonth(int y, int m) {
 std::optional<ScriptLine> ParseDirective(std::string_view text, std::string* error) {
   const std::size_t space = text.find_first_of(" \t");
   const std::string_view name = text.substr(0, space);
-  const std::string_view arg = space == std::string_view::npos ? "" : Trim(text.substr(space));
+  const std::string_view arg =
+      space == std::string_view::npos ? "" : TrimBlanks(text.substr(space));
   ScriptLine line;
   if (name == "@time") {
     const auto time = ParseUtcTime(arg);
@@ -80,7 +64,7 @@ std::optional<ScriptLine> ParseDirective(std::string_view text, std::string* err
 }  // namespace
 
 std::string_view StripComment(std::string_view line) {
-  return Trim(line.substr(0, line.find('#')));
+  return TrimBlanks(line.substr(0, line.find('#')));
 }
 
 std::optional<UtcTime> ParseUtcTime(std::string_view text) {
@@ -117,11 +101,12 @@ std::optional<ScriptLine> ParseScriptLine(std::string_view raw, std::string* err
     }
     const std::size_t end = std::min(text.find_first_of(" \t", i), text.size());
     const std::string_view token = text.substr(i, end - i);
-    if (token.size() != 2 || HexDigit(token[0]) < 0 || HexDigit(token[1]) < 0) {
+    const auto byte = HexByte(token);
+    if (!byte) {
       *error = "bad hex pair '" + std::string(token) + "'";
       return std::nullopt;
     }
-    line.bytes.push_back(static_cast<std::uint8_t>(HexDigit(token[0]) * 16 + HexDigit(token[1])));
+    line.bytes.push_back(*byte);
     i = end;
   }
   return line;

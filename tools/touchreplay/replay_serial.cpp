@@ -1,43 +1,13 @@
 // The replay tool's serial mode.
 #include "tools/touchreplay/replay_serial.h"
 
-#include <cstring>
-
 #include "common/kernel_object_names.h"
 #include "common/settings_loader.h"
 #include "common/settings_schema.h"
 #include "tools/common/json_text.h"
+#include "tools/common/section_json.h"
 
 namespace zorvik {
-namespace {
-
-template <typename T>
-T Get(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  T value{};
-  std::memcpy(&value, bytes.data() + offset, sizeof value);
-  return value;
-}
-
-}  // namespace
-
-std::string SerialSectionJson(std::span<const std::uint8_t> section) {
-  if (section.size() < kSerialPointFrameSize) return R"({"serial":{"error":"section too small"}})";
-  const auto count = Get<std::int32_t>(section, 4);
-  const bool plausible = count >= 0 && count <= static_cast<std::int32_t>(kSerialMaxRecords);
-  std::string points;
-  for (std::int32_t k = 0; plausible && k < count; ++k) {
-    const std::size_t at = 8 + 20 * static_cast<std::size_t>(k);
-    if (!points.empty()) points += ',';
-    points += "{\"id\":" + std::to_string(Get<std::uint16_t>(section, at)) +
-              ",\"x1\":" + std::to_string(Get<std::int16_t>(section, at + 2)) +
-              ",\"y1\":" + std::to_string(Get<std::int16_t>(section, at + 4)) +
-              ",\"x2\":" + std::to_string(Get<std::int16_t>(section, at + 6)) +
-              ",\"y2\":" + std::to_string(Get<std::int16_t>(section, at + 8)) + "}";
-  }
-  return "{\"serial\":{\"status\":" + std::to_string(Get<std::int32_t>(section, 0)) +
-         ",\"count\":" + std::to_string(count) + ",\"points\":[" + points + "]" +
-         (plausible ? "" : ",\"error\":\"count outside 0..100\"") + "}}";
-}
 
 ReplaySerialSession::ReplaySerialSession(SettingsStore& store, const ReplayOptions& options,
                                          int port, ReplayEffects::LineSink sink)
@@ -52,18 +22,10 @@ ReplaySerialSession::ReplaySerialSession(SettingsStore& store, const ReplayOptio
 }
 
 void ReplaySerialSession::Feed(const ScriptLine& line) {
-  switch (line.kind) {
-    case ScriptLine::Kind::kBytes:
-      decoder_.Parse(line.bytes);
-      break;
-    case ScriptLine::Kind::kSetTime:
-      effects_.SetTime(line.time);
-      break;
-    case ScriptLine::Kind::kAdvance:
-      effects_.Advance(line.advance_ms);
-      break;
-    case ScriptLine::Kind::kEmpty:
-      break;
+  if (line.kind == ScriptLine::Kind::kBytes) {
+    decoder_.Parse(line.bytes);
+  } else {
+    effects_.ApplyClock(line);
   }
 }
 

@@ -35,8 +35,4 @@ class ReplaySerialSession final : public SerialDevicePorts {
   SerialTouchDecoder decoder_;
 };
 
-// {"serial":{"status":..,"count":..,"points":[{"id","x1","y1","x2","y2"}...]}} from the section;
-// counts outside 0..100 are reported, not trusted.
-std::string SerialSectionJson(std::span<const std::uint8_t> section);
-
 }  // namespace zorvik

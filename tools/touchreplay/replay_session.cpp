@@ -17,18 +17,10 @@ ReplaySession::ReplaySession(SettingsStore& store, const ReplayOptions& options,
 }
 
 void ReplaySession::Feed(const ScriptLine& line) {
-  switch (line.kind) {
-    case ScriptLine::Kind::kBytes:
-      device_->ParseChunk(line.bytes);
-      break;
-    case ScriptLine::Kind::kSetTime:
-      effects_.SetTime(line.time);
-      break;
-    case ScriptLine::Kind::kAdvance:
-      effects_.Advance(line.advance_ms);
-      break;
-    case ScriptLine::Kind::kEmpty:
-      break;
+  if (line.kind == ScriptLine::Kind::kBytes) {
+    device_->ParseChunk(line.bytes);
+  } else {
+    effects_.ApplyClock(line);
   }
 }
 

@@ -25,7 +25,6 @@ class ReplaySession {
 
   void Feed(const ScriptLine& line);
   TouchDevice& device() { return *device_; }
-  ReplayEffects& effects() { return effects_; }
 
  private:
   ReplayEffects effects_;

@@ -126,7 +126,8 @@ void ServiceApp::LoadSettings() {
   }
 }
 
-void ServiceApp::Rescan() {
+// Stop, wait 1 s, start, wait 0.1 s: one restart, never overlapping another.
+void ServiceApp::Restart() {
   {
     std::lock_guard lock(restart_lock_);
     StopDevices();
@@ -134,6 +135,10 @@ void ServiceApp::Rescan() {
     StartDevices();
   }
   Sleep(100);
+}
+
+void ServiceApp::Rescan() {
+  Restart();
   LoadSettings();
 }
 
@@ -250,13 +255,7 @@ void ServiceApp::Watch() {
   while (watcher_running_) {
     const std::size_t present = EnumerateControllers().size();
     if (present != started_count_) {
-      {
-        std::lock_guard lock(restart_lock_);
-        StopDevices();
-        Sleep(1000);
-        StartDevices();
-      }
-      Sleep(100);
+      Restart();
       SetEvent(events_[kSetupChange].get());
     }
     // Sleep in steps, so that shut-down does not wait a whole period.

@@ -35,6 +35,7 @@ class ServiceApp {
   bool OpenBeepDevice();
   void Tick();
   void LoadSettings();
+  void Restart();
   void Rescan();
   void ShutDown();
 

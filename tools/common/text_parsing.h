@@ -1,0 +1,37 @@
+// Small text readers shared by the tools' input formats.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace zorvik {
+
+inline bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Blanks (space, tab, CR, LF) removed at both ends.
+inline std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+// 0..15, or −1 for a character that is no hexadecimal digit.
+inline int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Exactly two hexadecimal digits.
+inline std::optional<std::uint8_t> HexByte(std::string_view pair) {
+  if (pair.size() != 2 || HexDigit(pair[0]) < 0 || HexDigit(pair[1]) < 0) return std::nullopt;
+  return static_cast<std::uint8_t>(HexDigit(pair[0]) * 16 + HexDigit(pair[1]));
+}
+
+}  // namespace zorvik
