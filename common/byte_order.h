@@ -22,6 +22,8 @@ T LoadLe(std::span<const std::uint8_t> bytes, std::size_t offset) {
 }
 
 // Two 7-bit data bytes of the controller wire, high part first (0 to 16383).
-constexpr std::int32_t SevenBitPair(std::uint8_t high, std::uint8_t low) { return high * 128 + low; }
+constexpr std::int32_t SevenBitPair(std::uint8_t high, std::uint8_t low) {
+  return high * 128 + low;
+}
 
 }  // namespace zorvik

@@ -169,8 +169,9 @@ void TouchDevice::FrameStep() {
 void TouchDevice::SingleTouchStep() {
   if (fill_ == 4) {
     if (down_) {
-      const PixelPoint at = SensorToMonitor(SevenBitPair(buffer_[0], buffer_[1]),
-                                            SevenBitPair(buffer_[2], buffer_[3]), settings_.monitor);
+      const PixelPoint at =
+          SensorToMonitor(SevenBitPair(buffer_[0], buffer_[1]),
+                          SevenBitPair(buffer_[2], buffer_[3]), settings_.monitor);
       if (const auto corrected = Calibrate(at, settings_.mapping.matrix)) {
         pointer_.OnPosition(*corrected, settings_);
       }
