@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
+
 namespace zorvik {
 
 struct SystemVersion {
@@ -30,5 +33,9 @@ class NullDaclSecurity {
   SECURITY_ATTRIBUTES attributes_{};
   bool valid_ = false;
 };
+
+// Creates (or opens) a named paging-file section that every process may open and maps all of
+// it read/write. Does nothing when `view` is already mapped; on failure both stay empty.
+void OpenSharedSection(HANDLE& section, std::uint8_t*& view, const char* name, std::size_t size);
 
 }  // namespace zorvik

@@ -30,6 +30,8 @@ ServiceApp::~ServiceApp() {
   StopDevices();
   if (point_view_ != nullptr) UnmapViewOfFile(point_view_);
   if (raw_cell_view_ != nullptr) UnmapViewOfFile(raw_cell_view_);
+  if (point_section_ != nullptr) CloseHandle(point_section_);
+  if (raw_cell_section_ != nullptr) CloseHandle(raw_cell_section_);
   if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
 }
 
@@ -172,19 +174,8 @@ void ServiceApp::CleanDeviceList() {
 }
 
 void ServiceApp::OpenSections() {
-  const auto open = [](ScopedKernelHandle& section, std::uint8_t*& view, const char* name,
-                       std::size_t size) {
-    if (view != nullptr) return;
-    NullDaclSecurity security;
-    section.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
-                                     static_cast<DWORD>(size), name));
-    if (!section) return;
-    view =
-        static_cast<std::uint8_t*>(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
-    if (view == nullptr) section.reset();
-  };
-  open(point_section_, point_view_, names::kPointSection, kPointSectionSize);
-  open(raw_cell_section_, raw_cell_view_, names::kRawCellSection, kRawCellSectionSize);
+  OpenSharedSection(point_section_, point_view_, names::kPointSection, kPointSectionSize);
+  OpenSharedSection(raw_cell_section_, raw_cell_view_, names::kRawCellSection, kRawCellSectionSize);
 }
 
 void ServiceApp::StartDevices() {

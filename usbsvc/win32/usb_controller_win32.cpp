@@ -18,7 +18,7 @@ std::size_t Index(DeviceSignal signal) {
 }  // namespace
 
 UsbController::UsbController(const ControllerContext& context, int device_number, std::string path)
-    : context_(context), path_(std::move(path)) {
+    : context_(context), path_(std::move(path)), pointer_(context.mouse_device) {
   // The point and popup events, shared by name by every controller, open to every process.
   NullDaclSecurity security;
   for (const DeviceSignal signal :
@@ -26,7 +26,7 @@ UsbController::UsbController(const ControllerContext& context, int device_number
         DeviceSignal::kRawCellEventAll, DeviceSignal::kPopup}) {
     events_[Index(signal)].reset(CreateEventA(security.get(), FALSE, FALSE, SignalName(signal)));
   }
-  device_ = std::make_unique<TouchDevice>(DevicePorts{*this, *this, *this, *this, *this, *this},
+  device_ = std::make_unique<TouchDevice>(DevicePorts{*this, *this, *this, pointer_, *this, *this},
                                           device_number, context.platform, context.primary);
 }
 
@@ -87,18 +87,6 @@ void UsbController::SetText(int device_number, std::string_view value_name, std:
   const ScopedKey key = CreateKey(store_, store_.LocalMachine(),
                                   schema::NumberedName(schema::kUsbDeviceKeyFormat, device_number));
   if (key) WriteText(store_, key.get(), value_name, text);
-}
-
-void UsbController::WriteRecord(const MouseInputData& record) {
-  const HANDLE mouse = *context_.mouse_device;
-  if (mouse == INVALID_HANDLE_VALUE || mouse == nullptr) return;
-  DWORD written = 0;
-  WriteFile(mouse, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-}
-
-void UsbController::MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy,
-                               std::uint32_t data, std::uint32_t extra) {
-  mouse_event(flags, static_cast<DWORD>(dx), static_cast<DWORD>(dy), data, extra);
 }
 
 UtcTime UsbController::NowUtc() {

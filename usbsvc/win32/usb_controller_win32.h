@@ -12,6 +12,7 @@
 
 #include "common/registry_settings_store_win32.h"
 #include "common/win32/handle_win32.h"
+#include "common/win32/pointer_output_win32.h"
 #include "usbsvc/touch_device.h"
 #include "usbsvc/win32/device_pipe_win32.h"
 
@@ -27,12 +28,7 @@ struct ControllerContext {
   std::span<std::uint8_t> raw_cell_view;
 };
 
-class UsbController final : ControllerLink,
-                            DeviceSignals,
-                            DeviceRegistry,
-                            PointerOutput,
-                            Clock,
-                            SharedSections {
+class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock, SharedSections {
  public:
   UsbController(const ControllerContext& context, int device_number, std::string path);
   ~UsbController() override;
@@ -55,9 +51,6 @@ class UsbController final : ControllerLink,
   void Write(std::span<const std::uint8_t> bytes) override;
   void Set(DeviceSignal signal) override;
   void SetText(int device_number, std::string_view value_name, std::string_view text) override;
-  void WriteRecord(const MouseInputData& record) override;
-  void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy, std::uint32_t data,
-                  std::uint32_t extra) override;
   UtcTime NowUtc() override;
   std::uint32_t DoubleClickTime() override;
   std::span<std::uint8_t> View(SectionKind kind) override;
@@ -65,6 +58,7 @@ class UsbController final : ControllerLink,
   ControllerContext context_;
   std::string path_;
   RegistrySettingsStore store_;
+  VirtualMouseOutput pointer_;
   DevicePipe pipe_;
   // Indexed by DeviceSignal; kBeep uses the service's event.
   std::array<ScopedKernelHandle, 7> events_;

@@ -1,0 +1,112 @@
+// A COM port over the Win32 communications API (SerialPort) and a port with a thread that
+// waits for communication events and hands them to a handler (SerialListener). Every operation
+// returns a Win32 result code (0 = success) and keeps it as the last result; nothing throws.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+namespace zorvik {
+
+namespace serial_result {
+inline constexpr DWORD kSuccess = 0;
+inline constexpr DWORD kNotOpen = ERROR_INVALID_HANDLE;                 // 6
+inline constexpr DWORD kNotOverlapped = ERROR_INVALID_FUNCTION;         // 1
+inline constexpr DWORD kAlreadyOpen = ERROR_ALREADY_INITIALIZED;        // 1247
+inline constexpr DWORD kTimedOut = ERROR_TIMEOUT;                       // 1460
+inline constexpr DWORD kInvalidKind = static_cast<DWORD>(0x80070057L);  // E_INVALIDARG
+}  // namespace serial_result
+
+// Flow-control and read-mode kinds.
+enum : int { kFlowNone = 0, kFlowHardware = 1, kFlowSoftware = 2 };
+enum : int { kReadNonBlocking = 0, kReadBlocking = 1 };
+
+inline constexpr DWORD kDefaultEventMask = EV_BREAK | EV_ERR | EV_RXCHAR;  // 0xC1
+
+class SerialPort {
+ public:
+  SerialPort() = default;
+  virtual ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  virtual DWORD OpenPort(const char* name, DWORD input_queue, DWORD output_queue, bool overlapped);
+  virtual DWORD ClosePort();
+  virtual DWORD ConfigureLine(DWORD baud_rate, BYTE data_bits, BYTE parity, BYTE stop_bits);
+  virtual DWORD SetEventChar(char character, bool add_to_mask);
+  virtual DWORD SetEventMask(DWORD mask);
+  virtual DWORD WaitForEvent(OVERLAPPED* ovl, DWORD timeout);
+  virtual DWORD SetFlowControl(int kind);
+  virtual DWORD SetReadMode(int kind);
+  virtual long QueryBaudRate();
+  virtual int QueryDataBits();
+  virtual int QueryParity();
+  virtual int QueryStopBits();
+  virtual int QueryFlowControl();
+  virtual DWORD QueryEventMask();
+  virtual char QueryEventChar();
+  virtual DWORD WriteText(const char* text, DWORD* written, OVERLAPPED* ovl, DWORD timeout);
+  virtual DWORD WriteBytes(const void* data, DWORD length, DWORD* written, OVERLAPPED* ovl,
+                           DWORD timeout);
+  virtual DWORD ReadBytes(void* buffer, DWORD length, DWORD* read, OVERLAPPED* ovl, DWORD timeout);
+
+  DWORD PurgeBuffers();
+  // The bits of the last completed event wait that the mask selects; clears them.
+  DWORD TakeEventBits();
+
+  bool is_open() const { return port_ != nullptr; }
+  DWORD last_result() const { return last_result_; }
+
+ protected:
+  HANDLE port() const { return port_; }
+  DWORD Fail(DWORD code) { return last_result_ = code; }
+
+ private:
+  enum class Direction { kRead, kWrite };
+  DWORD Transfer(Direction direction, void* data, DWORD length, DWORD* count, OVERLAPPED* ovl,
+                 DWORD timeout);
+  // Applies the ovl/time-out rule; false (with the result set) when the call is refused.
+  bool CheckOverlapUse(const OVERLAPPED* ovl, DWORD timeout);
+  // Waits for an operation issued with the internal OVERLAPPED; cancels it on expiry.
+  DWORD FinishInternal(OVERLAPPED& internal, DWORD timeout, DWORD* count);
+  bool ReadState(DCB& dcb);
+  DWORD WriteState(DCB& dcb);
+
+  DWORD last_result_ = 0;
+  HANDLE port_ = nullptr;
+  DWORD event_bits_ = 0;
+  DWORD event_mask_ = 0;
+  HANDLE io_event_ = nullptr;
+  // Operations on the internal OVERLAPPED share io_event_; they run one at a time so that one
+  // thread's completion (or the reset when an operation is issued) never reaches another.
+  std::mutex internal_io_;
+};
+
+class SerialListener : public SerialPort {
+ public:
+  SerialListener() = default;
+  ~SerialListener() override;
+
+  // Always overlapped; starts the listener thread when `start_listening` is set.
+  DWORD OpenPort(const char* name, DWORD input_queue, DWORD output_queue,
+                 bool start_listening) override;
+  DWORD ClosePort() override;
+  virtual DWORD StartListening();
+  virtual DWORD StopListening(DWORD timeout);
+  // On the listener thread, for every wake-up that carries event bits.
+  virtual void HandleEvent(DWORD events, DWORD errors) = 0;
+
+ private:
+  void WaitForListener(DWORD mask, DWORD timeout);
+  static DWORD WINAPI ListenerThread(void* self);
+  DWORD Listen();
+
+  std::atomic<std::uint8_t> stop_{0};
+  HANDLE thread_ = nullptr;
+  HANDLE listener_event_ = nullptr;
+};
+
+}  // namespace zorvik

@@ -1,0 +1,73 @@
+// One served COM port.
+#include "serialsvc/win32/serial_touch_device_win32.h"
+
+#include <array>
+
+#include "common/kernel_object_names.h"
+#include "common/win32/system_win32.h"
+
+namespace zorvik {
+namespace {
+
+constexpr DWORD kReadSize = 1024;
+
+}  // namespace
+
+SerialTouchDevice::SerialTouchDevice(const SerialServiceContext& context, int port_number)
+    : context_(context),
+      port_number_(port_number),
+      pointer_(context.mouse_device),
+      decoder_(*this, context.platform, context.primary) {
+  NullDaclSecurity security;
+  ipc_event_.reset(CreateEventA(security.get(), FALSE, FALSE, names::kSerialPointEvent));
+}
+
+SerialTouchDevice::~SerialTouchDevice() {
+  // The listener thread uses the decoder: it ends before any member goes.
+  ClosePort();
+}
+
+void SerialTouchDevice::SendCommand(int type, std::int32_t value) {
+  const auto frame = SerialCommandFrame(type, value);
+  if (!frame) return;
+  const int repeats = type == 1 ? 2 : 1;
+  for (int i = 0; i < repeats; ++i) {
+    WriteBytes(frame->data(), static_cast<DWORD>(frame->size()), nullptr, nullptr, INFINITE);
+  }
+}
+
+void SerialTouchDevice::HandleEvent(DWORD events, DWORD /*errors*/) {
+  if (!(events & EV_RXCHAR)) return;
+  std::array<std::uint8_t, kReadSize> buffer{};
+  DWORD count = 0;
+  ReadBytes(buffer.data(), kReadSize, &count, nullptr, INFINITE);
+  decoder_.Parse({buffer.data(), std::min<DWORD>(count, kReadSize)});
+}
+
+void SerialTouchDevice::ReopenClickAck() {
+  click_ack_.reset(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kClickChangeAckEvent));
+}
+
+void SerialTouchDevice::Set(SerialSignal signal) {
+  HANDLE event = nullptr;
+  switch (signal) {
+    case SerialSignal::kBeep:
+      event = context_.beep_event;
+      break;
+    case SerialSignal::kClickChangeAck:
+      event = click_ack_.get();
+      break;
+    case SerialSignal::kPointsUpdated:
+      event = ipc_event_.get();
+      break;
+  }
+  if (event != nullptr) SetEvent(event);
+}
+
+std::span<std::uint8_t> SerialTouchDevice::Section() {
+  std::uint8_t* const view = *context_.section_view;
+  if (view == nullptr) return {};
+  return {view, kSerialPointFrameSize};
+}
+
+}  // namespace zorvik

@@ -1,0 +1,57 @@
+// One served COM port: the port and its listener thread, the protocol decoder, and the Win32
+// side of what the decoder reaches (beep and acknowledgement events, the virtual mouse, the
+// shared section and its event).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <mutex>
+
+#include "common/win32/handle_win32.h"
+#include "common/win32/pointer_output_win32.h"
+#include "serialsvc/serial_protocol.h"
+#include "serialsvc/win32/serial_port_win32.h"
+
+namespace zorvik {
+
+// What every device shares with the service.
+struct SerialServiceContext {
+  HANDLE beep_event = nullptr;
+  const HANDLE* mouse_device = nullptr;  // the service's handle, invalid when not open
+  Platform platform = Platform::kNt;
+  ScreenSize primary;
+  std::uint8_t* const* section_view = nullptr;  // the service's view, null until mapped
+  std::mutex* section_lock = nullptr;           // keeps the section writes of all devices apart
+};
+
+class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
+ public:
+  SerialTouchDevice(const SerialServiceContext& context, int port_number);
+  ~SerialTouchDevice() override;
+
+  int port_number() const { return port_number_; }
+  SerialTouchDecoder& decoder() { return decoder_; }
+
+  // Writes a command frame (type 1 twice) with a blocking write; the result is not examined.
+  void SendCommand(int type, std::int32_t value);
+  void HandleEvent(DWORD events, DWORD errors) override;
+  // Closes the click acknowledgement event held so far and opens it again.
+  void ReopenClickAck();
+
+ private:
+  void Set(SerialSignal signal) override;
+  PointerOutput& pointer() override { return pointer_; }
+  std::span<std::uint8_t> Section() override;
+  std::mutex& SectionLock() override { return *context_.section_lock; }
+  void PauseForReaders() override { Sleep(1); }
+
+  SerialServiceContext context_;
+  int port_number_;
+  VirtualMouseOutput pointer_;
+  ScopedKernelHandle ipc_event_;
+  ScopedKernelHandle click_ack_;
+  SerialTouchDecoder decoder_;
+};
+
+}  // namespace zorvik
