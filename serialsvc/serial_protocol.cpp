@@ -65,6 +65,11 @@ DeviceSettings SerialTouchDecoder::settings() const {
   return settings_;
 }
 
+bool SerialTouchDecoder::answered() const {
+  std::lock_guard lock(settings_mutex_);
+  return answered_;
+}
+
 std::string SerialTouchDecoder::firmware() const {
   std::lock_guard lock(settings_mutex_);
   return {firmware_.data(), firmware_length_};

@@ -72,7 +72,7 @@ class SerialTouchDecoder {
   void ApplySettings(const DeviceSettings& settings);
   DeviceSettings settings() const;
 
-  bool answered() const { return answered_; }
+  bool answered() const;
   std::string firmware() const;
   std::string device_id() const;
   const SerialPointFrame& point_frame() const { return current_points_; }

@@ -2,6 +2,7 @@
 //   touchctl set usb|serial beep|setupchange|rescan|exit|clickchange
 //   touchctl points                  print the point and raw-cell sections now
 //   touchctl wait-points [MS]        wait for the next published frame, then print them
+//   touchctl serial-watch MS         for MS ms, print the serial section each time it is published
 //   touchctl list                    print the USBAcitve and SerialAcitve lists
 //   touchctl wait-event NAME [MS]    create (or open) an auto-reset event and wait for it
 //   touchctl count-event NAME MS     create (or open) an auto-reset event, count its signals
@@ -19,6 +20,7 @@
 #include "common/registry_settings_store_win32.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
+#include "serialsvc/serial_protocol.h"
 #include "tools/common/json_text.h"
 #include "tools/common/section_json.h"
 #include "usbsvc/touch_sharing.h"
@@ -30,7 +32,8 @@ using namespace zorvik;
 constexpr char kUsage[] =
     "usage: touchctl set usb|serial beep|setupchange|rescan|exit|clickchange\n"
     "       touchctl points | touchctl wait-points [MS] | touchctl list\n"
-    "       touchctl wait-event NAME [MS] | count-event NAME MS | signal NAME\n";
+    "       touchctl wait-event NAME [MS] | count-event NAME MS | signal NAME\n"
+    "       touchctl serial-watch MS\n";
 
 struct EventNames {
   const char* role;
@@ -119,6 +122,24 @@ int WaitPoints(DWORD timeout) {
   return PrintSections();
 }
 
+// Each signal of the serial point event: the section as it stands right after it.
+int WatchSerial(DWORD duration) {
+  HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, names::kSerialPointEvent);
+  if (event == nullptr) {
+    std::fprintf(stderr, "touchctl: the serial point event does not exist\n");
+    return 1;
+  }
+  std::printf("{\"watching\":%s}\n", JsonString(names::kSerialPointEvent).c_str());
+  const ULONGLONG end = GetTickCount64() + duration;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    if (WaitForSingleObject(event, static_cast<DWORD>(end - now)) != WAIT_OBJECT_0) break;
+    const auto section = ReadSection(names::kSerialSection, kSerialPointFrameSize);
+    if (!section.empty()) std::printf("%s\n", SerialSectionJson(section).c_str());
+  }
+  CloseHandle(event);
+  return 0;
+}
+
 int WaitEvent(const char* name, DWORD timeout) {
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, name);
   if (event == nullptr) {
@@ -204,6 +225,9 @@ int main(int argc, char** argv) {
     return CountEvent(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
   }
   if (argc >= 3 && std::strcmp(argv[1], "signal") == 0) return Signal(argv[2]);
+  if (argc >= 3 && std::strcmp(argv[1], "serial-watch") == 0) {
+    return WatchSerial(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+  }
   if (argc >= 2 && std::strcmp(argv[1], "list") == 0) {
     RegistrySettingsStore store;
     PrintList(store, "usb", schema::kUsbActiveKey, schema::kUsbId);

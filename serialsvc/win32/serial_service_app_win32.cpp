@@ -1,0 +1,260 @@
+// Serlink's process object.
+#include "serialsvc/win32/serial_service_app_win32.h"
+
+#include <cstdio>
+
+#include "common/decimal_text.h"
+#include "common/kernel_object_names.h"
+#include "common/registry_batch_writer.h"
+#include "common/settings_access.h"
+#include "common/settings_loader.h"
+#include "common/settings_schema.h"
+
+namespace zorvik {
+namespace {
+
+constexpr DWORD kBaudRate = 115200;
+constexpr DWORD kIdleCheckMs = 2000;
+constexpr DWORD kSleepStepMs = 100;
+constexpr int kLastPort = 100;
+constexpr int kQueryRounds = 2;
+
+// The system's text for `code`, in a box with `caption`; the program goes on afterwards.
+void ReportFailure(const char* caption, DWORD code) {
+  char text[512] = {};
+  if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                     text, sizeof text, nullptr) == 0) {
+    std::snprintf(text, sizeof text, "Error %lu", static_cast<unsigned long>(code));
+  }
+  MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
+}
+
+void ReportIfFailed(DWORD result, const char* caption) {
+  if (result != serial_result::kSuccess) ReportFailure(caption, result);
+}
+
+std::string PortName(int number) {
+  char name[32];
+  std::snprintf(name, sizeof name, names::kComPortFormat, number);
+  return name;
+}
+
+}  // namespace
+
+SerialServiceApp::SerialServiceApp()
+    : primary_{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)} {}
+
+SerialServiceApp::~SerialServiceApp() {
+  {
+    std::lock_guard lock(device_lock_);
+    CloseAll();
+  }
+  if (section_view_ != nullptr) UnmapViewOfFile(section_view_);
+  if (section_ != nullptr) CloseHandle(section_);
+  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
+}
+
+void SerialServiceApp::Run() {
+  version_ = ReadSystemVersion();
+  if (!CreateEvents()) return;
+  worker_.reset(CreateThread(nullptr, 0, &SerialServiceApp::WorkerThread, this, 0, nullptr));
+  if (worker_) SetThreadPriority(worker_.get(), THREAD_PRIORITY_BELOW_NORMAL);
+
+  const HANDLE waits[kEventCount] = {events_[kBeep].get(), events_[kSetupChange].get(),
+                                     events_[kRescan].get(), events_[kExit].get(),
+                                     events_[kClickChange].get()};
+  while (true) {
+    switch (WaitForMultipleObjects(kEventCount, waits, FALSE, INFINITE)) {
+      case WAIT_OBJECT_0 + kBeep:
+        Beep(static_cast<DWORD>(settings_.TickFreq), static_cast<DWORD>(settings_.Ticklength));
+        break;
+      case WAIT_OBJECT_0 + kSetupChange:
+      case WAIT_OBJECT_0 + kClickChange:
+        LoadSettings();
+        break;
+      case WAIT_OBJECT_0 + kRescan:
+        rescan_requested_ = true;
+        break;
+      case WAIT_OBJECT_0 + kExit:
+        ShutDown();
+        return;
+      default:
+        // A failed wait (an event that could not be created) must not spin the main thread.
+        Sleep(kSleepStepMs);
+        break;
+    }
+  }
+}
+
+bool SerialServiceApp::CreateEvents() {
+  const bool nt = version_.nt_family();
+  NullDaclSecurity security;
+  if (nt && !security.valid()) return false;
+  SECURITY_ATTRIBUTES* open_to_all = nt ? security.get() : nullptr;
+  events_[kBeep].reset(CreateEventA(nullptr, FALSE, FALSE, names::kSerialBeepEvent));
+  events_[kSetupChange].reset(
+      CreateEventA(open_to_all, FALSE, FALSE, names::kSerialSetupChangeEvent));
+  events_[kRescan].reset(CreateEventA(open_to_all, FALSE, FALSE, names::kSerialRescanEvent));
+  events_[kExit].reset(CreateEventA(open_to_all, FALSE, FALSE, names::kSerialExitEvent));
+  events_[kClickChange].reset(
+      CreateEventA(open_to_all, FALSE, FALSE, names::kSerialClickChangeEvent));
+  return true;
+}
+
+void SerialServiceApp::LoadSettings() {
+  const SettingsLoader loader(store_, ServiceKind::kSerial, primary_);
+  const ServiceSettings loaded = loader.LoadService();
+  settings_ = loaded;
+  std::lock_guard lock(device_lock_);
+  for (const auto& device : devices_) {
+    DeviceSettings settings = device->decoder().settings();
+    loader.LoadDevice(loaded, PortName(device->port_number()), settings,
+                      [&] { device->ReopenClickAck(); });
+    device->decoder().ApplySettings(settings);
+  }
+}
+
+void SerialServiceApp::ShutDown() {
+  {
+    std::lock_guard lock(device_lock_);
+    CloseAll();
+  }
+  running_ = false;
+  if (worker_) WaitForSingleObject(worker_.get(), INFINITE);
+  worker_.reset();
+  for (int i = kBeep; i <= kExit; ++i)
+    events_[i].reset();
+  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
+  mouse_device_ = INVALID_HANDLE_VALUE;
+}
+
+DWORD WINAPI SerialServiceApp::WorkerThread(void* self) {
+  static_cast<SerialServiceApp*>(self)->Work();
+  return 0;
+}
+
+void SerialServiceApp::Work() {
+  while (running_) {
+    if (!rescan_requested_) {
+      // The idle check, in steps so that the exit does not wait a whole period.
+      for (DWORD slept = 0; slept < kIdleCheckMs && running_; slept += kSleepStepMs)
+        Sleep(kSleepStepMs);
+      continue;
+    }
+    Rebuild();
+    Sleep(100);
+    SetEvent(events_[kSetupChange].get());  // the main thread loads settings into the devices
+    rescan_requested_ = false;              // a request made during the rebuild is served by it
+  }
+}
+
+void SerialServiceApp::Rebuild() {
+  std::lock_guard lock(device_lock_);
+  CloseAll();
+  if (first_start_) {
+    Sleep(1500);
+    ReopenFromList();
+    first_start_ = false;
+    return;
+  }
+  Sleep(10);
+  FullScan();
+  Sleep(1000);  // the controllers answer the query meanwhile
+  RewriteList();
+}
+
+bool SerialServiceApp::OpenMouseDevice() {
+  if (!version_.nt_family()) return true;
+  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
+  mouse_device_ = CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  return mouse_device_ != INVALID_HANDLE_VALUE;
+}
+
+void SerialServiceApp::FullScan() {
+  if (!OpenMouseDevice()) return;
+  for (int number = 1; number <= kLastPort; ++number)
+    BringUp(number);
+}
+
+void SerialServiceApp::ReopenFromList() {
+  if (!OpenMouseDevice()) return;
+  const ScopedKey list = OpenKey(store_, store_.LocalMachine(), schema::kSerialActiveKey);
+  if (!list) return;
+  const std::int32_t count = ReadInt(store_, list.get(), schema::kNextInstanceCount).value_or(0);
+  for (int k = 0; k < count && k < schema::kMaxNumberedNames; ++k) {
+    const ScopedKey entry =
+        OpenKey(store_, list.get(), schema::NumberedName(schema::kSerialDeviceSubkeyFormat, k));
+    if (!entry) continue;
+    const auto port = ReadText(store_, entry.get(), schema::kComId);
+    if (!port) continue;
+    BringUp(AtoiRule(port->view()));
+  }
+}
+
+void SerialServiceApp::BringUp(int port_number) {
+  const SerialServiceContext context{events_[kBeep].get(),
+                                     &mouse_device_,
+                                     version_.nt_family() ? Platform::kNt : Platform::kOther,
+                                     primary_,
+                                     &section_view_,
+                                     &section_lock_};
+  auto device = std::make_unique<SerialTouchDevice>(context, port_number);
+  if (device->OpenPort(PortName(port_number).c_str(), 0, 0, false) != serial_result::kSuccess)
+    return;  // missing or in use: skipped silently
+  ReportIfFailed(device->ConfigureLine(kBaudRate, 8, NOPARITY, ONESTOPBIT), "Serial Setup Error");
+  ReportIfFailed(device->SetEventMask(EV_RXCHAR), "Serial Setup Mask Error");
+  SerialTouchDevice& added = *device;
+  devices_.push_back(std::move(device));
+  ReportIfFailed(added.PurgeBuffers(), "Serial Purge Error");
+  OpenSharedSection(section_, section_view_, names::kSerialSection, kSerialPointFrameSize);
+  ReportIfFailed(added.StartListening(), "Serial StartListener Error");
+  Sleep(10);
+  for (int round = 0; round < kQueryRounds; ++round) {
+    added.SendCommand(1, 0);
+    Sleep(1);
+  }
+}
+
+void SerialServiceApp::RewriteList() {
+  if (const ScopedKey root = OpenKey(store_, store_.LocalMachine(), schema::kRootKey)) {
+    if (version_.nt_family()) {
+      DeleteKeyTree(store_, root.get(), schema::kSerialActive);
+    } else {
+      store_.DeleteKey(root.get(), schema::kSerialActive);
+    }
+  }
+  std::erase_if(devices_, [this](const std::unique_ptr<SerialTouchDevice>& device) {
+    if (device->decoder().answered()) return false;
+    Close(*device);
+    return true;
+  });
+  // A key that cannot be created ends the rewrite; the devices keep running. (The writer's
+  // destructor writes the batch and keeps its error to itself.)
+  RegistryBatchWriter writer(store_, store_.LocalMachine(), schema::kSerialActiveKey);
+  for (std::size_t k = 0; k < devices_.size(); ++k) {
+    const std::string subkey =
+        schema::NumberedName(schema::kSerialDeviceSubkeyFormat, static_cast<int>(k)) + "\\";
+    SerialTouchDevice& device = *devices_[k];
+    writer.SetInteger(subkey + schema::kComId, device.port_number());
+    writer.SetText(subkey + schema::kDeviceActive, schema::kDeviceActiveYes);
+    writer.SetText(subkey + schema::kFirmwareVersion, device.decoder().firmware());
+    writer.SetText(subkey + schema::kDeviceId, device.decoder().device_id());
+  }
+  if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kSerialActiveKey)) {
+    WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(devices_.size()));
+  }
+}
+
+void SerialServiceApp::Close(SerialTouchDevice& device) {
+  ReportIfFailed(device.StopListening(INFINITE), "Serial Stop Listener Error");
+  ReportIfFailed(device.ClosePort(), "Serial Close Error");
+}
+
+void SerialServiceApp::CloseAll() {
+  for (const auto& device : devices_)
+    Close(*device);
+  devices_.clear();
+}
+
+}  // namespace zorvik

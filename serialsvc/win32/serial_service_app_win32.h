@@ -1,0 +1,73 @@
+// Serlink's process object: control events and main loop, the worker thread that closes,
+// probes and reopens COM ports and keeps the registry list, the shared section, settings loads.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "common/registry_settings_store_win32.h"
+#include "common/service_settings.h"
+#include "common/win32/handle_win32.h"
+#include "common/win32/system_win32.h"
+#include "serialsvc/win32/serial_touch_device_win32.h"
+
+namespace zorvik {
+
+class SerialServiceApp {
+ public:
+  SerialServiceApp();
+  ~SerialServiceApp();
+  SerialServiceApp(const SerialServiceApp&) = delete;
+  SerialServiceApp& operator=(const SerialServiceApp&) = delete;
+
+  // Runs until the exit event.
+  void Run();
+
+ private:
+  enum Event { kBeep, kSetupChange, kRescan, kExit, kClickChange, kEventCount };
+
+  bool CreateEvents();
+  void LoadSettings();
+  void ShutDown();
+
+  static DWORD WINAPI WorkerThread(void* self);
+  void Work();
+  void Rebuild();
+  // The steps below run with device_lock_ held.
+  bool OpenMouseDevice();
+  void FullScan();
+  void ReopenFromList();
+  void BringUp(int port_number);
+  void RewriteList();
+  void CloseAll();
+  void Close(SerialTouchDevice& device);
+
+  SystemVersion version_;
+  RegistrySettingsStore store_;
+  ScreenSize primary_;
+  std::array<ScopedKernelHandle, kEventCount> events_;
+  ScopedKernelHandle worker_;
+  std::atomic<bool> running_{true};
+  std::atomic<bool> rescan_requested_{true};
+  bool first_start_ = true;
+  HANDLE mouse_device_ = INVALID_HANDLE_VALUE;
+
+  // The device list: settings loads, the close at exit and the worker's rebuilds take turns.
+  std::mutex device_lock_;
+  std::vector<std::unique_ptr<SerialTouchDevice>> devices_;
+
+  // One section and view for the service's life; every device publishes through it, one
+  // device at a time.
+  HANDLE section_ = nullptr;
+  std::uint8_t* section_view_ = nullptr;
+  std::mutex section_lock_;
+
+  ServiceSettings settings_;
+};
+
+}  // namespace zorvik

@@ -1,0 +1,67 @@
+"""Test world for whole-program tests of Serlink under Wine: the Usblink world (clean registry,
+mouse driver stand-in, touchctl) with simulated serial controllers on pseudo-terminal COM ports
+and the modem-line shim preloaded into every Wine process of the test."""
+
+import os
+import subprocess
+import sys
+import time
+
+from usblink_fixture import BUILD, SOURCE, UsblinkTest
+
+sys.path.insert(0, os.path.join(SOURCE, "tools", "serialsim"))
+
+import serialsim  # noqa: E402
+
+SERLINK = "serialsvc/win32/Serlink.exe"
+QUERIES_PER_BRING_UP = 4  # two rounds, each writing the query twice
+
+
+class SerlinkTest(UsblinkTest):
+    """Each test starts from an empty product key, no COM ports and no Serlink."""
+
+    def setUp(self):
+        super().setUp()
+        self.world.env = serialsim.preload_env(self.world.env, serialsim.shim_path(BUILD))
+        serialsim.remove_com_links(self.world.prefix)
+        self.serial_controllers = []
+
+    def tearDown(self):
+        if self.process is not None and self.process.poll() is None:
+            self.touchctl("set", "serial", "exit")
+            try:
+                self.process.wait(timeout=15)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.fail("Serlink did not end after the exit event")
+        self.process = None
+        super().tearDown()
+        for controller in self.serial_controllers:
+            controller.close()
+
+    def add_serial(self, number, answer="echo"):
+        controller = serialsim.SerialController(self.world.prefix, number, answer=answer)
+        self.serial_controllers.append(controller)
+        return controller
+
+    def start(self, log_name="serlink.log"):
+        self.process = self.world.start(SERLINK, log=os.path.join(BUILD, "sim", log_name))
+        return self.process
+
+    def serial_list(self):
+        _, serial = self.lists()
+        return serial
+
+    def rescan_and_wait(self, expected_count, timeout=20):
+        """Asks for a rescan and waits until the list names `expected_count` controllers."""
+        self.assertEqual(self.touchctl("set", "serial", "rescan")[0], 0)
+        self.wait_until(lambda: self.serial_list().get("NextInstanceCount") == expected_count,
+                        timeout, "the serial list to name %d controllers" % expected_count)
+        time.sleep(0.5)  # the settings load follows the rebuild by about 0.1 s
+
+    def wait_started(self):
+        """Until Serlink's events exist and its first rebuild (the reopen from the list, 1.5 s
+        after the start) is over: a rescan asked for during that rebuild would be absorbed."""
+        self.wait_until(lambda: self.touchctl("set", "serial", "setupchange")[0] == 0, 15,
+                        "Serlink to create its events")
+        time.sleep(2.5)
