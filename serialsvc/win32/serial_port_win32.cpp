@@ -1,6 +1,7 @@
 // COM port engine over the Win32 communications API.
 #include "serialsvc/win32/serial_port_win32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -8,9 +9,11 @@ namespace zorvik {
 namespace {
 
 constexpr DWORD kCommConfigSize = 52;
-// A listener wake-up without event bits is not an event; on platforms that complete waits that
-// way the next wait follows after this pause instead of at once.
+// A listener wake-up without event bits is not an event. On platforms that end every wait that
+// way (Wine on a port without modem lines) the next wait follows after a pause that doubles
+// with each such wake-up in a row, from 10 ms up to 320 ms, instead of at once.
 constexpr DWORD kEmptyWakePauseMs = 10;
+constexpr unsigned kEmptyWakeMaxDoublings = 5;
 constexpr DWORD kStopSliceMs = 20;
 
 // "COM12" must be opened as "\\.\COM12": only COM1..COM9 are DOS device names in the plain
@@ -359,6 +362,7 @@ DWORD WINAPI SerialListener::ListenerThread(void* self) {
 DWORD SerialListener::Listen() {
   OVERLAPPED wait{};
   wait.hEvent = listener_event_;
+  unsigned empty_wakes = 0;
   while (true) {
     ResetEvent(listener_event_);
     if (const DWORD result = WaitForEvent(&wait, INFINITE)) return result;
@@ -368,9 +372,10 @@ DWORD SerialListener::Listen() {
     DWORD errors = 0;
     if (!ClearCommError(port(), &errors, nullptr)) Fail(GetLastError());
     if (bits != 0) {
+      empty_wakes = 0;
       HandleEvent(bits, errors);
     } else {
-      Sleep(kEmptyWakePauseMs);
+      Sleep(kEmptyWakePauseMs << std::min(empty_wakes++, kEmptyWakeMaxDoublings));
     }
     if (stop_) return 0;
   }
