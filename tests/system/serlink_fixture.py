@@ -3,6 +3,7 @@ mouse driver stand-in, touchctl) with simulated serial controllers on pseudo-ter
 and the modem-line shim preloaded into every Wine process of the test."""
 
 import os
+import re
 import subprocess
 import sys
 import time
@@ -44,9 +45,32 @@ class SerlinkTest(UsblinkTest):
         self.serial_controllers.append(controller)
         return controller
 
-    def start(self, log_name="serlink.log"):
-        self.process = self.world.start(SERLINK, log=os.path.join(BUILD, "sim", log_name))
+    def start(self, log_name="serlink.log", trace_beeps=False):
+        """Starts Serlink, its output to build/win64/sim/LOG_NAME. With `trace_beeps`, Wine's
+        relay trace of its Beep calls goes there too (`beeps()` reads them back)."""
+        self.log = os.path.join(BUILD, "sim", log_name)
+        if not trace_beeps:
+            self.process = self.world.start(SERLINK, log=self.log)
+            return self.process
+        self.reg("add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d",
+                 "kernel32.Beep", "/f")
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        with open(self.log, "ab") as log_file:
+            self.process = subprocess.Popen(
+                ["wine", self.world.exe(SERLINK)], env=dict(self.world.env, WINEDEBUG="+relay"),
+                stdin=subprocess.DEVNULL, stdout=log_file, stderr=log_file)
         return self.process
+
+    def beeps(self):
+        """(frequency, duration) of every Beep call so far."""
+        calls = []
+        with open(self.log, encoding="latin-1") as log:
+            for line in log:
+                match = re.search(r"Call KERNEL32\.Beep\(([0-9a-f]+),([0-9a-f]+)\)", line)
+                if match:
+                    calls.append((int(match.group(1), 16), int(match.group(2), 16)))
+        return calls
 
     def serial_list(self):
         _, serial = self.lists()

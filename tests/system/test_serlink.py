@@ -93,11 +93,33 @@ class SerlinkProcessTest(SerlinkTest):
         self.rescan_and_wait(1)
         self.assertEqual(self.touchctl("set", "serial", "exit")[0], 0)
         self.assertEqual(self.process.wait(timeout=10), 0)
-        # Every port was closed: a new instance opens the same port at once.
+        # Nothing is left behind: a new instance serves the same port at once.
         self.process = None
         self.start("serlink-second.log")
         self.wait_started()
         self.rescan_and_wait(1)
+
+
+    def test_beep_plays_one_tone_per_request(self):
+        self.add_mouse()
+        controller = self.add_serial(4)
+        self.set_dword("General", "ClickMode", 1)  # a tick at every touch-down
+        self.start(trace_beeps=True)
+        self.wait_started()
+        self.rescan_and_wait(1)
+        controller.touch([(500, 400)])
+        controller.touch([(510, 400)])  # still down: no second tick
+        controller.lift()
+        self.wait_until(lambda: len(self.beeps()) >= 1, 10, "the tick")
+        time.sleep(0.5)
+        self.assertEqual(self.beeps(), [(1711, 28)])
+        self.set_dword("General", "TickFreq", 2000)
+        self.set_dword("General", "Ticklength", 50)
+        self.assertEqual(self.touchctl("set", "serial", "setupchange")[0], 0)
+        time.sleep(0.5)
+        self.assertEqual(self.touchctl("set", "serial", "beep")[0], 0)
+        self.wait_until(lambda: len(self.beeps()) >= 2, 10, "the second tone")
+        self.assertEqual(self.beeps(), [(1711, 28), (2000, 50)])
 
 
 class SerlinkTouchTest(SerlinkTest):
