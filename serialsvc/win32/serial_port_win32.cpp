@@ -71,18 +71,11 @@ DWORD SerialPort::ClosePort() {
   return Fail(serial_result::kSuccess);
 }
 
-bool SerialPort::ReadState(DCB& dcb) {
-  if (port_ == nullptr) {
-    Fail(serial_result::kNotOpen);
-    return false;
-  }
+DWORD SerialPort::ReadState(DCB& dcb) {
+  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
   dcb = DCB{};
   dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(port_, &dcb)) {
-    Fail(GetLastError());
-    return false;
-  }
-  return true;
+  return Fail(GetCommState(port_, &dcb) ? serial_result::kSuccess : GetLastError());
 }
 
 DWORD SerialPort::WriteState(DCB& dcb) {
@@ -91,7 +84,7 @@ DWORD SerialPort::WriteState(DCB& dcb) {
 
 DWORD SerialPort::ConfigureLine(DWORD baud_rate, BYTE data_bits, BYTE parity, BYTE stop_bits) {
   DCB dcb;
-  if (!ReadState(dcb)) return last_result_;
+  if (const DWORD result = ReadState(dcb)) return result;
   dcb.BaudRate = baud_rate;
   dcb.ByteSize = data_bits;
   dcb.Parity = parity;
@@ -102,7 +95,7 @@ DWORD SerialPort::ConfigureLine(DWORD baud_rate, BYTE data_bits, BYTE parity, BY
 
 DWORD SerialPort::SetEventChar(char character, bool add_to_mask) {
   DCB dcb;
-  if (!ReadState(dcb)) return last_result_;
+  if (const DWORD result = ReadState(dcb)) return result;
   dcb.EvtChar = character;
   if (add_to_mask) {
     if (const DWORD result = SetEventMask(QueryEventMask() | EV_RXFLAG)) return result;
@@ -117,12 +110,10 @@ DWORD SerialPort::SetEventMask(DWORD mask) {
   return Fail(serial_result::kSuccess);
 }
 
-bool SerialPort::CheckOverlapUse(const OVERLAPPED* ovl, DWORD timeout) {
-  if (io_event_ == nullptr && (ovl != nullptr || timeout != INFINITE)) {
-    Fail(serial_result::kNotOverlapped);
-    return false;
-  }
-  return true;
+DWORD SerialPort::CheckOverlapUse(const OVERLAPPED* ovl, DWORD timeout) {
+  if (io_event_ == nullptr && (ovl != nullptr || timeout != INFINITE))
+    return Fail(serial_result::kNotOverlapped);
+  return serial_result::kSuccess;
 }
 
 DWORD SerialPort::FinishInternal(OVERLAPPED& internal, DWORD timeout, DWORD* count) {
@@ -144,7 +135,7 @@ DWORD SerialPort::FinishInternal(OVERLAPPED& internal, DWORD timeout, DWORD* cou
 
 DWORD SerialPort::WaitForEvent(OVERLAPPED* ovl, DWORD timeout) {
   if (port_ == nullptr) return Fail(serial_result::kNotOpen);
-  if (!CheckOverlapUse(ovl, timeout)) return last_result_;
+  if (const DWORD refused = CheckOverlapUse(ovl, timeout)) return refused;
   if (ovl != nullptr || io_event_ == nullptr) {
     if (WaitCommEvent(port_, &event_bits_, ovl)) {
       if (ovl != nullptr) SetEvent(ovl->hEvent);
@@ -171,7 +162,7 @@ DWORD SerialPort::Transfer(Direction direction, void* data, DWORD length, DWORD*
   DWORD* transferred = count != nullptr ? count : &local;
   *transferred = 0;
   if (port_ == nullptr) return Fail(serial_result::kNotOpen);
-  if (!CheckOverlapUse(ovl, timeout)) return last_result_;
+  if (const DWORD refused = CheckOverlapUse(ovl, timeout)) return refused;
   std::unique_lock lock(internal_io_, std::defer_lock);
   OVERLAPPED internal{};
   OVERLAPPED* used = ovl;
@@ -213,7 +204,7 @@ DWORD SerialPort::SetFlowControl(int kind) {
   if (kind != kFlowNone && kind != kFlowHardware && kind != kFlowSoftware)
     return Fail(serial_result::kInvalidKind);
   DCB dcb;
-  if (!ReadState(dcb)) return last_result_;
+  if (const DWORD result = ReadState(dcb)) return result;
   const bool hardware = kind == kFlowHardware;
   const bool software = kind == kFlowSoftware;
   dcb.fOutxCtsFlow = hardware;
@@ -238,28 +229,28 @@ DWORD SerialPort::SetReadMode(int kind) {
 
 long SerialPort::QueryBaudRate() {
   DCB dcb;
-  return ReadState(dcb) ? static_cast<long>(dcb.BaudRate) : -1;
+  return ReadState(dcb) == serial_result::kSuccess ? static_cast<long>(dcb.BaudRate) : -1;
 }
 
 int SerialPort::QueryDataBits() {
   DCB dcb;
-  return ReadState(dcb) ? dcb.ByteSize : -1;
+  return ReadState(dcb) == serial_result::kSuccess ? dcb.ByteSize : -1;
 }
 
 int SerialPort::QueryParity() {
   DCB dcb;
-  if (!ReadState(dcb)) return -1;
+  if (ReadState(dcb) != serial_result::kSuccess) return -1;
   return dcb.fParity ? dcb.Parity : NOPARITY;
 }
 
 int SerialPort::QueryStopBits() {
   DCB dcb;
-  return ReadState(dcb) ? dcb.StopBits : -1;
+  return ReadState(dcb) == serial_result::kSuccess ? dcb.StopBits : -1;
 }
 
 int SerialPort::QueryFlowControl() {
   DCB dcb;
-  if (!ReadState(dcb)) return -1;
+  if (ReadState(dcb) != serial_result::kSuccess) return -1;
   if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
     return kFlowHardware;
   if (dcb.fOutX && dcb.fInX) return kFlowSoftware;
@@ -277,7 +268,7 @@ DWORD SerialPort::QueryEventMask() {
 
 char SerialPort::QueryEventChar() {
   DCB dcb;
-  return ReadState(dcb) ? dcb.EvtChar : 0;
+  return ReadState(dcb) == serial_result::kSuccess ? dcb.EvtChar : 0;
 }
 
 DWORD SerialPort::PurgeBuffers() {
@@ -306,10 +297,8 @@ DWORD SerialListener::OpenPort(const char* name, DWORD input_queue, DWORD output
     SerialPort::ClosePort();
     return Fail(error);
   }
-  if (start_listening) {
-    if (const DWORD result = StartListening()) return result;
-  }
-  return last_result();
+  if (start_listening) return StartListening();
+  return serial_result::kSuccess;
 }
 
 DWORD SerialListener::ClosePort() {

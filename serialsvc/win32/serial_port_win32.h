@@ -62,20 +62,23 @@ class SerialPort {
 
  protected:
   HANDLE port() const { return port_; }
-  DWORD Fail(DWORD code) { return last_result_ = code; }
+  DWORD Fail(DWORD code) {
+    last_result_ = code;
+    return code;
+  }
 
  private:
   enum class Direction { kRead, kWrite };
   DWORD Transfer(Direction direction, void* data, DWORD length, DWORD* count, OVERLAPPED* ovl,
                  DWORD timeout);
-  // Applies the ovl/time-out rule; false (with the result set) when the call is refused.
-  bool CheckOverlapUse(const OVERLAPPED* ovl, DWORD timeout);
+  // Applies the ovl/time-out rule: non-zero (and the result set) when the call is refused.
+  DWORD CheckOverlapUse(const OVERLAPPED* ovl, DWORD timeout);
   // Waits for an operation issued with the internal OVERLAPPED; cancels it on expiry.
   DWORD FinishInternal(OVERLAPPED& internal, DWORD timeout, DWORD* count);
-  bool ReadState(DCB& dcb);
+  DWORD ReadState(DCB& dcb);
   DWORD WriteState(DCB& dcb);
 
-  DWORD last_result_ = 0;
+  std::atomic<DWORD> last_result_{0};  // written by the listener thread and by callers
   HANDLE port_ = nullptr;
   DWORD event_bits_ = 0;
   DWORD event_mask_ = 0;

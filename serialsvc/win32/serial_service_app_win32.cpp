@@ -19,6 +19,15 @@ constexpr DWORD kSleepStepMs = 100;
 constexpr int kLastPort = 100;
 constexpr int kQueryRounds = 2;
 
+// The same names everywhere; on NT-family systems all but BEEP carry a null DACL.
+constexpr ControlEventNames kEventNames = {{
+    {names::kSerialBeepEvent, names::kSerialBeepEvent, false},
+    {names::kSerialSetupChangeEvent, names::kSerialSetupChangeEvent, true},
+    {names::kSerialRescanEvent, names::kSerialRescanEvent, true},
+    {names::kSerialExitEvent, names::kSerialExitEvent, true},
+    {names::kSerialClickChangeEvent, names::kSerialClickChangeEvent, true},
+}};
+
 // The system's text for `code`, in a box with `caption`; the program goes on afterwards.
 void ReportFailure(const char* caption, DWORD code) {
   char text[512] = {};
@@ -56,49 +65,27 @@ SerialServiceApp::~SerialServiceApp() {
 
 void SerialServiceApp::Run() {
   version_ = ReadSystemVersion();
-  if (!CreateEvents()) return;
+  if (!CreateControlEvents(version_, kEventNames, events_)) return;
   worker_.reset(CreateThread(nullptr, 0, &SerialServiceApp::WorkerThread, this, 0, nullptr));
   if (worker_) SetThreadPriority(worker_.get(), THREAD_PRIORITY_BELOW_NORMAL);
-
-  const HANDLE waits[kEventCount] = {events_[kBeep].get(), events_[kSetupChange].get(),
-                                     events_[kRescan].get(), events_[kExit].get(),
-                                     events_[kClickChange].get()};
-  while (true) {
-    switch (WaitForMultipleObjects(kEventCount, waits, FALSE, INFINITE)) {
-      case WAIT_OBJECT_0 + kBeep:
+  RunControlLoop(events_, [this](ControlEvent event) {
+    switch (event) {
+      case kBeepEvent:
         Beep(static_cast<DWORD>(settings_.TickFreq), static_cast<DWORD>(settings_.Ticklength));
         break;
-      case WAIT_OBJECT_0 + kSetupChange:
-      case WAIT_OBJECT_0 + kClickChange:
+      case kSetupChangeEvent:
+      case kClickChangeEvent:
         LoadSettings();
         break;
-      case WAIT_OBJECT_0 + kRescan:
+      case kRescanEvent:
         rescan_requested_ = true;
         break;
-      case WAIT_OBJECT_0 + kExit:
+      case kExitEvent:
         ShutDown();
-        return;
-      default:
-        // A failed wait (an event that could not be created) must not spin the main thread.
-        Sleep(kSleepStepMs);
-        break;
+        return false;
     }
-  }
-}
-
-bool SerialServiceApp::CreateEvents() {
-  const bool nt = version_.nt_family();
-  NullDaclSecurity security;
-  if (nt && !security.valid()) return false;
-  SECURITY_ATTRIBUTES* open_to_all = nt ? security.get() : nullptr;
-  events_[kBeep].reset(CreateEventA(nullptr, FALSE, FALSE, names::kSerialBeepEvent));
-  events_[kSetupChange].reset(
-      CreateEventA(open_to_all, FALSE, FALSE, names::kSerialSetupChangeEvent));
-  events_[kRescan].reset(CreateEventA(open_to_all, FALSE, FALSE, names::kSerialRescanEvent));
-  events_[kExit].reset(CreateEventA(open_to_all, FALSE, FALSE, names::kSerialExitEvent));
-  events_[kClickChange].reset(
-      CreateEventA(open_to_all, FALSE, FALSE, names::kSerialClickChangeEvent));
-  return true;
+    return true;
+  });
 }
 
 void SerialServiceApp::LoadSettings() {
@@ -122,7 +109,7 @@ void SerialServiceApp::ShutDown() {
   running_ = false;
   if (worker_) WaitForSingleObject(worker_.get(), INFINITE);
   worker_.reset();
-  for (int i = kBeep; i <= kExit; ++i)
+  for (int i = kBeepEvent; i <= kExitEvent; ++i)
     events_[i].reset();
   if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
   mouse_device_ = INVALID_HANDLE_VALUE;
@@ -143,8 +130,8 @@ void SerialServiceApp::Work() {
     }
     Rebuild();
     Sleep(100);
-    SetEvent(events_[kSetupChange].get());  // the main thread loads settings into the devices
-    rescan_requested_ = false;              // a request made during the rebuild is served by it
+    SetEvent(events_[kSetupChangeEvent].get());  // the main thread loads settings into the devices
+    rescan_requested_ = false;  // a request made during the rebuild is served by it
   }
 }
 
@@ -193,7 +180,7 @@ void SerialServiceApp::ReopenFromList() {
 }
 
 void SerialServiceApp::BringUp(int port_number) {
-  const SerialServiceContext context{events_[kBeep].get(),
+  const SerialServiceContext context{events_[kBeepEvent].get(),
                                      &mouse_device_,
                                      version_.nt_family() ? Platform::kNt : Platform::kOther,
                                      primary_,

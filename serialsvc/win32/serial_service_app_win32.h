@@ -12,6 +12,7 @@
 
 #include "common/registry_settings_store_win32.h"
 #include "common/service_settings.h"
+#include "common/win32/control_events_win32.h"
 #include "common/win32/handle_win32.h"
 #include "common/win32/system_win32.h"
 #include "serialsvc/win32/serial_touch_device_win32.h"
@@ -29,9 +30,6 @@ class SerialServiceApp {
   void Run();
 
  private:
-  enum Event { kBeep, kSetupChange, kRescan, kExit, kClickChange, kEventCount };
-
-  bool CreateEvents();
   void LoadSettings();
   void ShutDown();
 
@@ -50,7 +48,7 @@ class SerialServiceApp {
   SystemVersion version_;
   RegistrySettingsStore store_;
   ScreenSize primary_;
-  std::array<ScopedKernelHandle, kEventCount> events_;
+  ControlEvents events_;
   ScopedKernelHandle worker_;
   std::atomic<bool> running_{true};
   std::atomic<bool> rescan_requested_{true};

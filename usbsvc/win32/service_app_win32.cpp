@@ -17,6 +17,15 @@ constexpr DWORD kIoctlBeepSet = 0x10000;
 constexpr DWORD kBeepDeviceAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE;  // 0x12019F
 constexpr int kOpenAttempts = 11;
 
+// On NT-family systems three of the events carry "Global\" names and a null DACL.
+constexpr ControlEventNames kEventNames = {{
+    {names::kUsbBeepEvent, names::kUsbBeepEvent, false},
+    {names::kUsbSetupChangeEventGlobal, names::kUsbSetupChangeEvent, true},
+    {names::kUsbRescanEvent, names::kUsbRescanEvent, false},
+    {names::kUsbExitEventGlobal, names::kUsbExitEvent, true},
+    {names::kUsbClickChangeEventGlobal, names::kUsbClickChangeEvent, true},
+}};
+
 struct BeepSetParameters {
   ULONG frequency;
   ULONG duration;
@@ -37,53 +46,29 @@ ServiceApp::~ServiceApp() {
 
 int ServiceApp::Run() {
   version_ = ReadSystemVersion();
-  if (!CreateEvents()) return 0;
+  if (!CreateControlEvents(version_, kEventNames, events_)) return 0;
   CleanDeviceList();
   if (version_.major > 5 && !OpenBeepDevice()) return 1;
   watcher_.reset(CreateThread(nullptr, 0, &ServiceApp::WatcherThread, this, 0, nullptr));
-
-  const HANDLE waits[kEventCount] = {events_[kBeep].get(), events_[kSetupChange].get(),
-                                     events_[kRescan].get(), events_[kExit].get(),
-                                     events_[kClickChange].get()};
-  while (true) {
-    switch (WaitForMultipleObjects(kEventCount, waits, FALSE, INFINITE)) {
-      case WAIT_OBJECT_0 + kBeep:
+  RunControlLoop(events_, [this](ControlEvent event) {
+    switch (event) {
+      case kBeepEvent:
         Tick();
         break;
-      case WAIT_OBJECT_0 + kSetupChange:
-      case WAIT_OBJECT_0 + kClickChange:
+      case kSetupChangeEvent:
+      case kClickChangeEvent:
         LoadSettings();
         break;
-      case WAIT_OBJECT_0 + kRescan:
+      case kRescanEvent:
         Rescan();
         break;
-      case WAIT_OBJECT_0 + kExit:
+      case kExitEvent:
         ShutDown();
-        return 0;
-      default:
-        // A failed wait (an event that could not be created) must not spin the main thread.
-        Sleep(100);
-        break;
+        return false;
     }
-  }
-}
-
-bool ServiceApp::CreateEvents() {
-  const bool nt = version_.nt_family();
-  NullDaclSecurity security;
-  if (nt && !security.valid()) return false;
-  SECURITY_ATTRIBUTES* open_to_all = nt ? security.get() : nullptr;
-  events_[kBeep].reset(CreateEventA(nullptr, FALSE, FALSE, names::kUsbBeepEvent));
-  events_[kSetupChange].reset(
-      CreateEventA(open_to_all, FALSE, FALSE,
-                   nt ? names::kUsbSetupChangeEventGlobal : names::kUsbSetupChangeEvent));
-  events_[kRescan].reset(CreateEventA(nullptr, FALSE, FALSE, names::kUsbRescanEvent));
-  events_[kExit].reset(CreateEventA(open_to_all, FALSE, FALSE,
-                                    nt ? names::kUsbExitEventGlobal : names::kUsbExitEvent));
-  events_[kClickChange].reset(
-      CreateEventA(open_to_all, FALSE, FALSE,
-                   nt ? names::kUsbClickChangeEventGlobal : names::kUsbClickChangeEvent));
-  return true;
+    return true;
+  });
+  return 0;
 }
 
 bool ServiceApp::OpenBeepDevice() {
@@ -152,7 +137,7 @@ void ServiceApp::ShutDown() {
   watcher_running_ = false;
   if (watcher_) WaitForSingleObject(watcher_.get(), INFINITE);
   watcher_.reset();
-  for (int i = kBeep; i <= kExit; ++i)
+  for (int i = kBeepEvent; i <= kExitEvent; ++i)
     events_[i].reset();
   if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
   mouse_device_ = INVALID_HANDLE_VALUE;
@@ -197,7 +182,7 @@ void ServiceApp::StartDevices() {
   started_count_ = 0;
   OpenSections();
   const ControllerContext context{
-      events_[kBeep].get(),
+      events_[kBeepEvent].get(),
       &mouse_device_,
       version_.nt_family() ? Platform::kNt : Platform::kOther,
       primary_,
@@ -247,7 +232,7 @@ void ServiceApp::Watch() {
     const std::size_t present = EnumerateControllers().size();
     if (present != started_count_) {
       Restart();
-      SetEvent(events_[kSetupChange].get());
+      SetEvent(events_[kSetupChangeEvent].get());
     }
     // Sleep in steps, so that shut-down does not wait a whole period.
     for (int step = 0; step < 20 && watcher_running_; ++step)

@@ -12,6 +12,7 @@
 
 #include "common/registry_settings_store_win32.h"
 #include "common/service_settings.h"
+#include "common/win32/control_events_win32.h"
 #include "common/win32/handle_win32.h"
 #include "common/win32/system_win32.h"
 #include "usbsvc/win32/usb_controller_win32.h"
@@ -29,9 +30,6 @@ class ServiceApp {
   int Run();
 
  private:
-  enum Event { kBeep, kSetupChange, kRescan, kExit, kClickChange, kEventCount };
-
-  bool CreateEvents();
   bool OpenBeepDevice();
   void Tick();
   void LoadSettings();
@@ -50,7 +48,7 @@ class ServiceApp {
   SystemVersion version_;
   RegistrySettingsStore store_;
   ScreenSize primary_;
-  std::array<ScopedKernelHandle, kEventCount> events_;
+  ControlEvents events_;
   ScopedKernelHandle watcher_;
   std::atomic<bool> watcher_running_{true};
   HANDLE mouse_device_ = INVALID_HANDLE_VALUE;

@@ -1,0 +1,38 @@
+// The control events of a touch service and its main loop.
+#include "common/win32/control_events_win32.h"
+
+namespace zorvik {
+namespace {
+
+constexpr DWORD kFailedWaitPauseMs = 100;
+
+}  // namespace
+
+bool CreateControlEvents(const SystemVersion& version, const ControlEventNames& names,
+                         ControlEvents& events) {
+  const bool nt = version.nt_family();
+  NullDaclSecurity security;
+  if (nt && !security.valid()) return false;
+  for (int i = 0; i < kControlEventCount; ++i) {
+    const ControlEventName& name = names[i];
+    SECURITY_ATTRIBUTES* attributes = nt && name.open_to_all ? security.get() : nullptr;
+    events[i].reset(CreateEventA(attributes, FALSE, FALSE, nt ? name.nt_name : name.other_name));
+  }
+  return true;
+}
+
+void RunControlLoop(const ControlEvents& events, const std::function<bool(ControlEvent)>& handle) {
+  HANDLE waits[kControlEventCount];
+  for (int i = 0; i < kControlEventCount; ++i)
+    waits[i] = events[i].get();
+  while (true) {
+    const DWORD woken = WaitForMultipleObjects(kControlEventCount, waits, FALSE, INFINITE);
+    if (woken >= WAIT_OBJECT_0 + kControlEventCount) {
+      Sleep(kFailedWaitPauseMs);
+      continue;
+    }
+    if (!handle(static_cast<ControlEvent>(woken - WAIT_OBJECT_0))) return;
+  }
+}
+
+}  // namespace zorvik
