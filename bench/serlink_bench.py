@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.join(SOURCE, "tools", "serialsim"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import serialsim  # noqa: E402
 import usbsim  # noqa: E402
-from usblink_bench import cpu_share, wineserver_pid  # noqa: E402
+from usblink_bench import cpu_share  # noqa: E402
 
 LIST_KEY = "HKLM\\Software\\ZorvikTouchParam\\SerialAcitve"
 
@@ -45,7 +45,7 @@ def measure(world, build, seconds, shim):
         if port.queries == 0:
             sys.exit("serlink_bench: Serlink did not open COM3")
         time.sleep(2)
-        server = wineserver_pid(world)
+        server = world.server_pid()
         pids = [serlink.pid] + ([server] if server else [])
         share = cpu_share(pids, seconds)
         print("CPU idle, one open silent port, %s: Serlink %.2f %%, wineserver %.2f %%"

@@ -24,22 +24,6 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
 
 
-def wineserver_pid(world):
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open("/proc/%s/comm" % pid) as comm:
-                if not comm.read().startswith("wineserver"):
-                    continue
-            with open("/proc/%s/environ" % pid, "rb") as env:
-                if ("WINEPREFIX=" + world.prefix).encode() in env.read().split(b"\0"):
-                    return int(pid)
-        except OSError:
-            continue
-    return None
-
-
 def cpu_share(pids, seconds, during=None):
     before = [cpu_seconds(p) for p in pids]
     end = time.monotonic() + seconds
@@ -93,7 +77,7 @@ def main():
               % (len(latencies), p50, p99, latencies[-1] * 1000))
         controller.up()
 
-        server = wineserver_pid(world)
+        server = world.server_pid()
         pids = [usblink.pid] + ([server] if server else [])
         idle = cpu_share(pids, args.seconds)
         print("CPU idle with a controller connected: Usblink %.2f %%, wineserver %.2f %%"

@@ -72,6 +72,10 @@ class SerlinkTest(UsblinkTest):
                     calls.append((int(match.group(1), 16), int(match.group(2), 16)))
         return calls
 
+    def port_open(self, controller):
+        """Whether a Windows program of the prefix has the controller's COM port open."""
+        return self.world.server_holds(controller.port.tty)
+
     def serial_list(self):
         _, serial = self.lists()
         return serial

@@ -48,8 +48,8 @@ class SerlinkProcessTest(SerlinkTest):
     def test_rescan_lists_answering_controllers_only(self):
         self.add_mouse()
         silent = self.add_serial(2, answer="silent")
-        self.add_serial(5, answer="texts")
-        self.add_serial(12)  # beyond COM9 a port is only reachable as \\.\COM12
+        com5 = self.add_serial(5, answer="texts")
+        com12 = self.add_serial(12)  # beyond COM9 a port is only reachable as \\.\COM12
         self.start()
         self.wait_started()
         self.rescan_and_wait(2)
@@ -61,6 +61,8 @@ class SerlinkProcessTest(SerlinkTest):
              "DeviceID": ""},
         ])
         self.assertEqual(silent.queries, QUERIES_PER_BRING_UP, "the silent port was probed")
+        self.assertFalse(self.port_open(silent), "the silent port is closed after the window")
+        self.assertTrue(self.port_open(com5) and self.port_open(com12))
 
     def test_rescan_during_a_rebuild_is_absorbed(self):
         self.add_mouse()
@@ -87,12 +89,14 @@ class SerlinkProcessTest(SerlinkTest):
 
     def test_exit_closes_the_ports_and_ends_with_0(self):
         self.add_mouse()
-        self.add_serial(3)
+        controller = self.add_serial(3)
         self.start()
         self.wait_started()
         self.rescan_and_wait(1)
+        self.assertTrue(self.port_open(controller))
         self.assertEqual(self.touchctl("set", "serial", "exit")[0], 0)
         self.assertEqual(self.process.wait(timeout=10), 0)
+        self.assertFalse(self.port_open(controller))
         # Nothing is left behind: a new instance serves the same port at once.
         self.process = None
         self.start("serlink-second.log")

@@ -93,10 +93,11 @@ class PtyPort:
         tty.setraw(self.master)
         tty.setraw(self.slave)
         os.set_blocking(self.master, False)
+        self.tty = os.ttyname(self.slave)
         self.link = os.path.join(prefix, "dosdevices", "com%d" % number)
         if os.path.lexists(self.link):
             os.remove(self.link)
-        os.symlink(os.ttyname(self.slave), self.link)
+        os.symlink(self.tty, self.link)
 
     def read(self, timeout):
         ready, _, _ = select.select([self.master], [], [], timeout)

@@ -86,6 +86,37 @@ class WineWorld:
                            env=self.env, check=True, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
 
+    def server_pid(self):
+        """The process id of this prefix's wineserver, or None."""
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/comm" % pid) as comm:
+                    if not comm.read().startswith("wineserver"):
+                        continue
+                with open("/proc/%s/environ" % pid, "rb") as env:
+                    if ("WINEPREFIX=" + self.prefix).encode() in env.read().split(b"\0"):
+                        return int(pid)
+            except OSError:
+                continue
+        return None
+
+    def server_holds(self, path):
+        """Whether a Windows handle of this prefix has `path` open (the wineserver keeps the
+        descriptor of every open file and device)."""
+        pid = self.server_pid()
+        if pid is None:
+            return False
+        folder = "/proc/%d/fd" % pid
+        for fd in os.listdir(folder):
+            try:
+                if os.readlink(os.path.join(folder, fd)) == path:
+                    return True
+            except OSError:
+                continue
+        return False
+
     def link(self, name, target):
         path = os.path.join(self.dosdevices, name.lower())
         if os.path.lexists(path):
