@@ -1,7 +1,7 @@
 """Serlink under Wine, unmodified: instances, the start from the registry list, rescans, the
 list it writes, touches and releases, the one-shot right click and the exit."""
 
-import os
+import random
 import time
 import unittest
 
@@ -171,6 +171,20 @@ class SerlinkTouchTest(SerlinkTest):
                          [(100, 96), (100, 504), (600, 96), (600, 504)])
         self.assertEqual([(p["x1"], p["y1"]) for p in frames[1]["points"]],
                          [(300, 300), (800, 648)])
+
+    def test_garbage_from_the_controller_is_survived(self):
+        noise = random.Random(5).randbytes(64 * 1024)
+        self.controller.send(noise)
+        time.sleep(1.0)
+
+        def clean_touch():
+            self.controller.lift()
+            self.controller.touch([(256, 96)])
+            time.sleep(0.3)
+        frames = self.watch(clean_touch)
+        self.assertEqual(frames[-1], {"status": 1, "count": 1, "points": [
+            {"id": 0, "x1": 256, "y1": 96, "x2": 257, "y2": 96}]})
+        self.assertIsNone(self.process.poll())
 
     def test_one_shot_right_click(self):
         waiter = self.start_waiter("wait-event", CLICK_ACK, "10000")
