@@ -24,17 +24,15 @@ NullDaclSecurity::NullDaclSecurity() {
   valid_ = true;
 }
 
-void OpenSharedSection(HANDLE& section, std::uint8_t*& view, const char* name, std::size_t size) {
+void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const char* name,
+                       std::size_t size) {
   if (view != nullptr) return;
   NullDaclSecurity security;
-  section = CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
-                               static_cast<DWORD>(size), name);
-  if (section == nullptr) return;
-  view = static_cast<std::uint8_t*>(MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, size));
-  if (view == nullptr) {
-    CloseHandle(section);
-    section = nullptr;
-  }
+  section.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
+                                   static_cast<DWORD>(size), name));
+  if (!section) return;
+  view = static_cast<std::uint8_t*>(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
+  if (view == nullptr) section.reset();
 }
 
 }  // namespace zorvik

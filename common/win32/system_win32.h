@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/win32/handle_win32.h"
+
 namespace zorvik {
 
 struct SystemVersion {
@@ -36,6 +38,7 @@ class NullDaclSecurity {
 
 // Creates (or opens) a named paging-file section that every process may open and maps all of
 // it read/write. Does nothing when `view` is already mapped; on failure both stay empty.
-void OpenSharedSection(HANDLE& section, std::uint8_t*& view, const char* name, std::size_t size);
+void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const char* name,
+                       std::size_t size);
 
 }  // namespace zorvik

@@ -59,7 +59,6 @@ SerialServiceApp::~SerialServiceApp() {
     CloseAll();
   }
   if (section_view_ != nullptr) UnmapViewOfFile(section_view_);
-  if (section_ != nullptr) CloseHandle(section_);
   if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
 }
 

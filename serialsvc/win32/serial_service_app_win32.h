@@ -61,7 +61,7 @@ class SerialServiceApp {
 
   // One section and view for the service's life; every device publishes through it, one
   // device at a time.
-  HANDLE section_ = nullptr;
+  ScopedKernelHandle section_;
   std::uint8_t* section_view_ = nullptr;
   std::mutex section_lock_;
 

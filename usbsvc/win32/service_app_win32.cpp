@@ -39,8 +39,6 @@ ServiceApp::~ServiceApp() {
   StopDevices();
   if (point_view_ != nullptr) UnmapViewOfFile(point_view_);
   if (raw_cell_view_ != nullptr) UnmapViewOfFile(raw_cell_view_);
-  if (point_section_ != nullptr) CloseHandle(point_section_);
-  if (raw_cell_section_ != nullptr) CloseHandle(raw_cell_section_);
   if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
 }
 

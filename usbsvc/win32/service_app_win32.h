@@ -59,8 +59,8 @@ class ServiceApp {
   std::vector<std::unique_ptr<UsbController>> controllers_;
   std::atomic<std::size_t> started_count_{0};
 
-  HANDLE point_section_ = nullptr;
-  HANDLE raw_cell_section_ = nullptr;
+  ScopedKernelHandle point_section_;
+  ScopedKernelHandle raw_cell_section_;
   std::uint8_t* point_view_ = nullptr;
   std::uint8_t* raw_cell_view_ = nullptr;
 
