@@ -81,7 +81,9 @@ class SerlinkTest(UsblinkTest):
         return serial
 
     def rescan_and_wait(self, expected_count, timeout=20):
-        """Asks for a rescan and waits until the list names `expected_count` controllers."""
+        """Asks for a rescan and waits until the list it writes names `expected_count`
+        controllers (the old list is removed first, so that it cannot be mistaken for it)."""
+        self.reg("delete", "HKLM\\Software\\ZorvikTouchParam\\SerialAcitve", "/f")
         self.assertEqual(self.touchctl("set", "serial", "rescan")[0], 0)
         self.wait_until(lambda: self.serial_list().get("NextInstanceCount") == expected_count,
                         timeout, "the serial list to name %d controllers" % expected_count)
