@@ -27,15 +27,10 @@ class SerlinkTest(UsblinkTest):
         serialsim.remove_com_links(self.world.prefix)
         self.serial_controllers = []
 
+    service = "serial"
+    program = "Serlink"
+
     def tearDown(self):
-        if self.process is not None and self.process.poll() is None:
-            self.touchctl("set", "serial", "exit")
-            try:
-                self.process.wait(timeout=15)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.fail("Serlink did not end after the exit event")
-        self.process = None
         super().tearDown()
         for controller in self.serial_controllers:
             controller.close()

@@ -35,14 +35,17 @@ class UsblinkTest(unittest.TestCase):
         self.process = None
         self.waiters = []
 
+    service = "usb"  # touchctl's name for the service under test, and the program's
+    program = "Usblink"
+
     def tearDown(self):
         if self.process is not None and self.process.poll() is None:
-            self.touchctl("set", "usb", "exit")
+            self.touchctl("set", self.service, "exit")
             try:
                 self.process.wait(timeout=15)
             except subprocess.TimeoutExpired:
                 self.process.kill()
-                self.fail("Usblink did not end after the exit event")
+                self.fail("%s did not end after the exit event" % self.program)
         for waiter in self.waiters:
             if waiter.poll() is None:
                 waiter.kill()

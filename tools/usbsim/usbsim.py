@@ -15,6 +15,7 @@ import sys
 import select
 import struct
 import subprocess
+import tempfile
 import threading
 import time
 
@@ -54,18 +55,26 @@ class WineWorld:
 
     def run(self, exe, *args, timeout=60):
         """Runs a Windows program to its end; returns (exit code, stdout text). Standard error
-        is kept in self.last_error."""
-        try:
-            out = subprocess.run(["wine", self.exe(exe), *args], env=self.env, timeout=timeout,
-                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                 stderr=subprocess.PIPE)
-        except subprocess.TimeoutExpired:
-            listing = subprocess.run(["ps", "-eo", "pid,stat,etime,args"], capture_output=True)
-            sys.stderr.write("usbsim: %s %s timed out; processes:\n%s\n" % (
-                exe, " ".join(args), listing.stdout.decode()))
-            raise
-        self.last_error = out.stderr.decode("latin-1")
-        return out.returncode, out.stdout.decode("latin-1").replace("\r\n", "\n")
+        is kept in self.last_error. The output goes through files, not pipes: a program that
+        opens a window may start Wine's desktop process (when the previous one ended with the
+        last window), which inherits its output handles and would hold a pipe open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.Popen(["wine", self.exe(exe), *args], env=self.env,
+                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            try:
+                code = process.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+                listing = subprocess.run(["ps", "-eo", "pid,stat,etime,args"],
+                                         capture_output=True)
+                sys.stderr.write("usbsim: %s %s timed out; processes:\n%s\n" % (
+                    exe, " ".join(args), listing.stdout.decode()))
+                raise
+            out.seek(0)
+            err.seek(0)
+            self.last_error = err.read().decode("latin-1")
+            return code, out.read().decode("latin-1").replace("\r\n", "\n")
 
     def start(self, exe, *args, log=None):
         """Starts a Windows program in the background, its output to a file."""
