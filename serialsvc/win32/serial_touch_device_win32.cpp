@@ -1,6 +1,7 @@
 // One served COM port.
 #include "serialsvc/win32/serial_touch_device_win32.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/kernel_object_names.h"
