@@ -35,9 +35,7 @@ def measure(world, build, seconds, shim):
     serialsim.remove_com_links(world.prefix)
     mouse = usbsim.MouseStandIn(world, os.path.join(build, "sim", "bench"))
     port = serialsim.SerialController(world.prefix, 3, answer="silent")
-    serlink = subprocess.Popen(["wine", world.exe("serialsvc/win32/Serlink.exe")], env=env,
-                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
+    serlink = world.start("serialsvc/win32/Serlink.exe", env=env)
     try:
         end = time.monotonic() + 15
         while port.queries == 0 and time.monotonic() < end:

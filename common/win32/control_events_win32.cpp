@@ -21,6 +21,11 @@ bool CreateControlEvents(const SystemVersion& version, const ControlEventNames& 
   return true;
 }
 
+void CloseControlEventsAtExit(ControlEvents& events) {
+  for (int i = kBeepEvent; i <= kExitEvent; ++i)
+    events[i].reset();
+}
+
 void RunControlLoop(const ControlEvents& events, const std::function<bool(ControlEvent)>& handle) {
   HANDLE waits[kControlEventCount];
   for (int i = 0; i < kControlEventCount; ++i)

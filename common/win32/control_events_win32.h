@@ -28,6 +28,10 @@ using ControlEventNames = std::array<ControlEventName, kControlEventCount>;
 bool CreateControlEvents(const SystemVersion& version, const ControlEventNames& names,
                          ControlEvents& events);
 
+// At exit a service closes BEEP, SETUPCHANGE, RESCANDEVICE and EXITPROC; CLICKCHANGE stays
+// open until the process ends.
+void CloseControlEventsAtExit(ControlEvents& events);
+
 // Waits for any of the events, in wait order, and hands each to `handle` until it returns
 // false. A failed wait (an event that could not be created) pauses instead of spinning.
 void RunControlLoop(const ControlEvents& events, const std::function<bool(ControlEvent)>& handle);

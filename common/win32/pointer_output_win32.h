@@ -5,19 +5,20 @@
 #include <windows.h>
 
 #include "common/pointer_emit.h"
+#include "common/win32/handle_win32.h"
 
 namespace zorvik {
 
 class VirtualMouseOutput final : public PointerOutput {
  public:
-  // `mouse_device` is the service's handle, invalid (or null) while the device is not open.
-  explicit VirtualMouseOutput(const HANDLE* mouse_device) : mouse_device_(mouse_device) {}
+  // `mouse_device` is the service's handle, empty while the device is not open.
+  explicit VirtualMouseOutput(const ScopedFileHandle* mouse_device) : mouse_device_(mouse_device) {}
 
   void WriteRecord(const MouseInputData& record) override {
-    const HANDLE mouse = *mouse_device_;
-    if (mouse == INVALID_HANDLE_VALUE || mouse == nullptr) return;
+    if (!*mouse_device_) return;
     DWORD written = 0;
-    WriteFile(mouse, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    WriteFile(mouse_device_->get(), record.data(), static_cast<DWORD>(record.size()), &written,
+              nullptr);
   }
 
   void MouseEvent(std::uint32_t flags, std::int32_t dx, std::int32_t dy, std::uint32_t data,
@@ -26,7 +27,7 @@ class VirtualMouseOutput final : public PointerOutput {
   }
 
  private:
-  const HANDLE* mouse_device_;
+  const ScopedFileHandle* mouse_device_;
 };
 
 }  // namespace zorvik

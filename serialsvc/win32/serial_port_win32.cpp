@@ -133,34 +133,8 @@ DWORD SerialPort::FinishInternal(OVERLAPPED& internal, DWORD timeout, DWORD* cou
   return Fail(serial_result::kSuccess);
 }
 
-DWORD SerialPort::WaitForEvent(OVERLAPPED* ovl, DWORD timeout) {
-  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
-  if (const DWORD refused = CheckOverlapUse(ovl, timeout)) return refused;
-  if (ovl != nullptr || io_event_ == nullptr) {
-    if (WaitCommEvent(port_, &event_bits_, ovl)) {
-      if (ovl != nullptr) SetEvent(ovl->hEvent);
-      return Fail(serial_result::kSuccess);
-    }
-    const DWORD error = GetLastError();
-    return Fail(error == ERROR_IO_PENDING ? serial_result::kSuccess : error);
-  }
-  std::lock_guard lock(internal_io_);
-  OVERLAPPED internal{};
-  internal.hEvent = io_event_;
-  if (WaitCommEvent(port_, &event_bits_, &internal)) {
-    SetEvent(io_event_);
-    return Fail(serial_result::kSuccess);
-  }
-  const DWORD error = GetLastError();
-  if (error != ERROR_IO_PENDING) return Fail(error);
-  return FinishInternal(internal, timeout, nullptr);
-}
-
-DWORD SerialPort::Transfer(Direction direction, void* data, DWORD length, DWORD* count,
-                           OVERLAPPED* ovl, DWORD timeout) {
-  DWORD local = 0;
-  DWORD* transferred = count != nullptr ? count : &local;
-  *transferred = 0;
+template <typename Issue>
+DWORD SerialPort::Perform(OVERLAPPED* ovl, DWORD timeout, DWORD* count, const Issue& issue) {
   if (port_ == nullptr) return Fail(serial_result::kNotOpen);
   if (const DWORD refused = CheckOverlapUse(ovl, timeout)) return refused;
   std::unique_lock lock(internal_io_, std::defer_lock);
@@ -171,17 +145,30 @@ DWORD SerialPort::Transfer(Direction direction, void* data, DWORD length, DWORD*
     internal.hEvent = io_event_;
     used = &internal;
   }
-  const BOOL done = direction == Direction::kRead
-                        ? ReadFile(port_, data, length, transferred, used)
-                        : WriteFile(port_, data, length, transferred, used);
-  if (done) {
+  if (issue(used)) {
     if (used != nullptr) SetEvent(used->hEvent);
     return Fail(serial_result::kSuccess);
   }
   const DWORD error = GetLastError();
   if (error != ERROR_IO_PENDING) return Fail(error);
   if (used != &internal) return Fail(serial_result::kSuccess);  // the caller collects it
-  return FinishInternal(internal, timeout, transferred);
+  return FinishInternal(internal, timeout, count);
+}
+
+DWORD SerialPort::WaitForEvent(OVERLAPPED* ovl, DWORD timeout) {
+  return Perform(ovl, timeout, nullptr,
+                 [this](OVERLAPPED* used) { return WaitCommEvent(port_, &event_bits_, used); });
+}
+
+DWORD SerialPort::Transfer(Direction direction, void* data, DWORD length, DWORD* count,
+                           OVERLAPPED* ovl, DWORD timeout) {
+  DWORD local = 0;
+  DWORD* transferred = count != nullptr ? count : &local;
+  *transferred = 0;
+  return Perform(ovl, timeout, transferred, [&](OVERLAPPED* used) {
+    return direction == Direction::kRead ? ReadFile(port_, data, length, transferred, used)
+                                         : WriteFile(port_, data, length, transferred, used);
+  });
 }
 
 DWORD SerialPort::WriteText(const char* text, DWORD* written, OVERLAPPED* ovl, DWORD timeout) {

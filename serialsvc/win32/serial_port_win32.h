@@ -71,6 +71,12 @@ class SerialPort {
   enum class Direction { kRead, kWrite };
   DWORD Transfer(Direction direction, void* data, DWORD length, DWORD* count, OVERLAPPED* ovl,
                  DWORD timeout);
+  // One wait, read or write: the ovl/time-out rule, the internal OVERLAPPED when the caller
+  // gives none on an overlapped port, and the wait for its completion. `issue` starts the
+  // operation with the OVERLAPPED to use (null on a port without overlapped I/O).
+  // (A template, so that the reads of the touch path allocate nothing.)
+  template <typename Issue>
+  DWORD Perform(OVERLAPPED* ovl, DWORD timeout, DWORD* count, const Issue& issue);
   // Applies the ovl/time-out rule: non-zero (and the result set) when the call is refused.
   DWORD CheckOverlapUse(const OVERLAPPED* ovl, DWORD timeout);
   // Waits for an operation issued with the internal OVERLAPPED; cancels it on expiry.

@@ -43,9 +43,7 @@ void ReportIfFailed(DWORD result, const char* caption) {
 }
 
 std::string PortName(int number) {
-  char name[32];
-  std::snprintf(name, sizeof name, names::kComPortFormat, number);
-  return name;
+  return schema::NumberedName(names::kComPortFormat, number);
 }
 
 }  // namespace
@@ -59,7 +57,6 @@ SerialServiceApp::~SerialServiceApp() {
     CloseAll();
   }
   if (section_view_ != nullptr) UnmapViewOfFile(section_view_);
-  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
 }
 
 void SerialServiceApp::Run() {
@@ -108,10 +105,8 @@ void SerialServiceApp::ShutDown() {
   running_ = false;
   if (worker_) WaitForSingleObject(worker_.get(), INFINITE);
   worker_.reset();
-  for (int i = kBeepEvent; i <= kExitEvent; ++i)
-    events_[i].reset();
-  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
-  mouse_device_ = INVALID_HANDLE_VALUE;
+  CloseControlEventsAtExit(events_);
+  mouse_device_.reset();
 }
 
 DWORD WINAPI SerialServiceApp::WorkerThread(void* self) {
@@ -151,10 +146,10 @@ void SerialServiceApp::Rebuild() {
 
 bool SerialServiceApp::OpenMouseDevice() {
   if (!version_.nt_family()) return true;
-  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
-  mouse_device_ = CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  return mouse_device_ != INVALID_HANDLE_VALUE;
+  mouse_device_.reset();  // closed before it is opened again
+  mouse_device_.reset(CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  return static_cast<bool>(mouse_device_);
 }
 
 void SerialServiceApp::FullScan() {

@@ -53,7 +53,7 @@ class SerialServiceApp {
   std::atomic<bool> running_{true};
   std::atomic<bool> rescan_requested_{true};
   bool first_start_ = true;
-  HANDLE mouse_device_ = INVALID_HANDLE_VALUE;
+  ScopedFileHandle mouse_device_;
 
   // The device list: settings loads, the close at exit and the worker's rebuilds take turns.
   std::mutex device_lock_;

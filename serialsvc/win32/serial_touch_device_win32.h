@@ -18,7 +18,7 @@ namespace zorvik {
 // What every device shares with the service.
 struct SerialServiceContext {
   HANDLE beep_event = nullptr;
-  const HANDLE* mouse_device = nullptr;  // the service's handle, invalid when not open
+  const ScopedFileHandle* mouse_device = nullptr;  // the service's, empty when not open
   Platform platform = Platform::kNt;
   ScreenSize primary;
   std::uint8_t* const* section_view = nullptr;  // the service's view, null until mapped

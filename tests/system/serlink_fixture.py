@@ -4,7 +4,6 @@ and the modem-line shim preloaded into every Wine process of the test."""
 
 import os
 import re
-import subprocess
 import sys
 import time
 
@@ -44,17 +43,14 @@ class SerlinkTest(UsblinkTest):
         """Starts Serlink, its output to build/win64/sim/LOG_NAME. With `trace_beeps`, Wine's
         relay trace of its Beep calls goes there too (`beeps()` reads them back)."""
         self.log = os.path.join(BUILD, "sim", log_name)
-        if not trace_beeps:
-            self.process = self.world.start(SERLINK, log=self.log)
-            return self.process
-        self.reg("add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d",
-                 "kernel32.Beep", "/f")
-        if os.path.exists(self.log):
-            os.remove(self.log)
-        with open(self.log, "ab") as log_file:
-            self.process = subprocess.Popen(
-                ["wine", self.world.exe(SERLINK)], env=dict(self.world.env, WINEDEBUG="+relay"),
-                stdin=subprocess.DEVNULL, stdout=log_file, stderr=log_file)
+        env = None
+        if trace_beeps:
+            self.reg("add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d",
+                     "kernel32.Beep", "/f")
+            env = dict(self.world.env, WINEDEBUG="+relay")
+            if os.path.exists(self.log):
+                os.remove(self.log)
+        self.process = self.world.start(SERLINK, log=self.log, env=env)
         return self.process
 
     def beeps(self):

@@ -24,6 +24,9 @@ import threading
 import time
 import tty
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "usbsim"))
+from usbsim import pair, read_available  # noqa: E402  (14-bit pairs, non-blocking reads)
+
 QUERY = bytes([0x82, 0x04, 0x0A, 0x0F])
 RAW_SPAN = 16384  # 14-bit sensor values
 SHADOW_WIDTH = 16
@@ -47,11 +50,6 @@ def remove_com_links(prefix):
     for name in os.listdir(dosdevices):
         if name.startswith("com") and name[3:].isdigit():
             os.remove(os.path.join(dosdevices, name))
-
-
-def pair(value):
-    value = max(0, min(RAW_SPAN - 1, int(value)))
-    return bytes([value // 128, value % 128])
 
 
 def touch_frame(shadows_x, shadows_y, header=0x81):
@@ -100,12 +98,9 @@ class PtyPort:
         os.symlink(self.tty, self.link)
 
     def read(self, timeout):
-        ready, _, _ = select.select([self.master], [], [], timeout)
-        if not ready:
-            return b""
         try:
-            return os.read(self.master, 4096)
-        except (BlockingIOError, OSError):
+            return read_available(self.master, timeout)
+        except OSError:  # the slave side is gone
             return b""
 
     def write(self, data):
@@ -192,11 +187,9 @@ class NullModem:
             ready, _, _ = select.select([first.master, second.master], [], [], 0.05)
             for source, sink in ((first, second), (second, first)):
                 if source.master in ready:
-                    try:
-                        data = os.read(source.master, 4096)
-                    except (BlockingIOError, OSError):
-                        continue
-                    sink.write(data)
+                    data = source.read(0)
+                    if data:
+                        sink.write(data)
 
     def close(self):
         self.running = False

@@ -76,12 +76,13 @@ class WineWorld:
             self.last_error = err.read().decode("latin-1")
             return code, out.read().decode("latin-1").replace("\r\n", "\n")
 
-    def start(self, exe, *args, log=None):
-        """Starts a Windows program in the background, its output to a file."""
+    def start(self, exe, *args, log=None, env=None):
+        """Starts a Windows program in the background, its output to a file (appended), with
+        the world's environment or `env`."""
         if log:
             os.makedirs(os.path.dirname(os.path.abspath(log)), exist_ok=True)
         with open(log or os.devnull, "ab") as log_file:
-            return subprocess.Popen(["wine", self.exe(exe), *args], env=self.env,
+            return subprocess.Popen(["wine", self.exe(exe), *args], env=env or self.env,
                                     stdin=subprocess.DEVNULL, stdout=log_file, stderr=log_file)
 
     def set_windows_version(self, exe_name, version):

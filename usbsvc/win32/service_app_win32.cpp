@@ -39,7 +39,6 @@ ServiceApp::~ServiceApp() {
   StopDevices();
   if (point_view_ != nullptr) UnmapViewOfFile(point_view_);
   if (raw_cell_view_ != nullptr) UnmapViewOfFile(raw_cell_view_);
-  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
 }
 
 int ServiceApp::Run() {
@@ -135,10 +134,8 @@ void ServiceApp::ShutDown() {
   watcher_running_ = false;
   if (watcher_) WaitForSingleObject(watcher_.get(), INFINITE);
   watcher_.reset();
-  for (int i = kBeepEvent; i <= kExitEvent; ++i)
-    events_[i].reset();
-  if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
-  mouse_device_ = INVALID_HANDLE_VALUE;
+  CloseControlEventsAtExit(events_);
+  mouse_device_.reset();
   beep_device_.reset();
   if (dos_device_defined_) {
     DefineDosDeviceA(DDD_REMOVE_DEFINITION, names::kBeepDosName, names::kBeepTargetPath);
@@ -167,11 +164,11 @@ void ServiceApp::StartDevices() {
   started_count_ = paths.size();
   Sleep(1500);
   if (version_.nt_family()) {
-    if (mouse_device_ != INVALID_HANDLE_VALUE) CloseHandle(mouse_device_);
-    mouse_device_ =
-        CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (mouse_device_ == INVALID_HANDLE_VALUE) return;
+    mouse_device_.reset();  // closed before it is opened again
+    mouse_device_.reset(CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+    if (!mouse_device_) return;
   }
   CleanDeviceList();
   if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kUsbActiveKey)) {

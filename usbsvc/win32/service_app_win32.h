@@ -51,7 +51,7 @@ class ServiceApp {
   ControlEvents events_;
   ScopedKernelHandle watcher_;
   std::atomic<bool> watcher_running_{true};
-  HANDLE mouse_device_ = INVALID_HANDLE_VALUE;
+  ScopedFileHandle mouse_device_;
   ScopedFileHandle beep_device_;
   bool dos_device_defined_ = false;
 

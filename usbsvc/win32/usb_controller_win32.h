@@ -21,7 +21,7 @@ namespace zorvik {
 // What every controller shares with the service.
 struct ControllerContext {
   HANDLE beep_event = nullptr;
-  const HANDLE* mouse_device = nullptr;  // the service's handle, invalid when not open
+  const ScopedFileHandle* mouse_device = nullptr;  // the service's, empty when not open
   Platform platform = Platform::kNt;
   ScreenSize primary;
   std::span<std::uint8_t> point_view;
