@@ -3,15 +3,12 @@
 left or the right button highlighted) and icon 128 (32 x 32). Usage: make_images.py OUT_DIR"""
 
 import os
-import struct
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "images"))
+from bitmap_files import BLACK, GREY, RED, SILVER, WHITE, bmp4, ico  # noqa: E402
+
 W, H = 64, 55
-# 16-colour palette (the classic VGA one), index -> (r, g, b).
-PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
-           (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
-           (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
-BLACK, GREY, SILVER, RED, WHITE = 0, 8, 7, 9, 15
 
 
 def mouse(highlight, w=W, h=H):
@@ -39,45 +36,6 @@ def mouse(highlight, w=W, h=H):
     for y in range(0, top + 1):
         pixels[y][int(cx)] = BLACK
     return pixels
-
-
-def bmp4(pixels):
-    h, w = len(pixels), len(pixels[0])
-    row_bytes = ((w + 1) // 2 + 3) // 4 * 4
-    data = bytearray()
-    for row in reversed(pixels):  # bottom-up
-        line = bytearray(row_bytes)
-        for x, index in enumerate(row):
-            line[x // 2] |= index << (4 if x % 2 == 0 else 0)
-        data += line
-    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
-    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 4, 0, len(data), 2835, 2835, 16, 16)
-    offset = 14 + len(header) + len(palette)
-    return struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset) + header + palette + data
-
-
-def ico(pixels):
-    """A 32-bit icon with an AND mask; silver background made transparent."""
-    h, w = len(pixels), len(pixels[0])
-    xor = bytearray()
-    for row in reversed(pixels):
-        for index in row:
-            r, g, b = PALETTE[index]
-            alpha = 0 if index == SILVER else 255
-            xor += struct.pack("<BBBB", b, g, r, alpha)
-    mask_row = ((w + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(pixels):
-        line = bytearray(mask_row)
-        for x, index in enumerate(row):
-            if index == SILVER:
-                line[x // 8] |= 0x80 >> (x % 8)
-        mask += line
-    header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    image = header + xor + mask
-    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", w, h, 0, 0, 1, 32,
-                                                           len(image), 6 + 16)
-    return directory + image
 
 
 def main():

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make           # native build
   g++-mingw-w64-x86-64-posix           # Windows cross toolchain (posix threads)
   wine wine64                          # runs the Windows tests
-  xvfb imagemagick                     # windows and screenshots of the GUI programs
+  xvfb imagemagick xdotool             # windows, real input and screenshots of the GUI programs
   googletest libbenchmark-dev          # test and benchmark libraries (GoogleTest from source)
   clang libclang-rt-14-dev clang-format  # fuzzing (libFuzzer), sanitizer runtimes, format check
   python3 util-linux procps git        # test harness helpers (flock, pgrep, file list)
