@@ -1,11 +1,18 @@
 // uictl: drives and inspects the windows of programs under test, as a user would see them.
 //   uictl windows                 visible top-level windows as JSON lines
+//   uictl double-click-time       the system's double-click time in force
 //   uictl wait-window TITLE [MS]  until a visible window with that title exists
 //   uictl texts TITLE             the texts of the window's child controls
 //   uictl click TITLE             a left-button release on the window
 //   uictl ok TITLE | cancel TITLE the window's OK or Cancel command
 //   uictl syscommand TITLE ID     a system-menu command
+//   uictl controls TITLE          every control below the window, with its state and place
+//   uictl tabs TITLE              the captions, places and selection of its tab control
+//   uictl list-rows TITLE ID      the texts of the list view ID, a row per line
+// Places are screen coordinates, so that real input (XTest) can aim at them.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +78,170 @@ BOOL CALLBACK PrintText(HWND child, LPARAM) {
   return TRUE;
 }
 
+std::string Place(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return "\"x\":" + std::to_string(rect.left) + ",\"y\":" + std::to_string(rect.top) +
+         ",\"w\":" + std::to_string(rect.right - rect.left) +
+         ",\"h\":" + std::to_string(rect.bottom - rect.top);
+}
+
+const char* Flag(bool value) {
+  return value ? "true" : "false";
+}
+
+// State a test can read without pointers crossing into the program: check marks, trackbar
+// positions, list and progress counts.
+std::string ControlState(HWND control) {
+  char type[64] = {};
+  GetClassNameA(control, type, sizeof type);
+  const std::string kind = type;
+  if (kind == "Button") {
+    return ",\"checked\":" + std::to_string(SendMessageA(control, BM_GETCHECK, 0, 0));
+  }
+  if (kind == TRACKBAR_CLASSA) {
+    return ",\"pos\":" + std::to_string(SendMessageA(control, TBM_GETPOS, 0, 0)) +
+           ",\"min\":" + std::to_string(SendMessageA(control, TBM_GETRANGEMIN, 0, 0)) +
+           ",\"max\":" + std::to_string(SendMessageA(control, TBM_GETRANGEMAX, 0, 0));
+  }
+  if (kind == WC_LISTVIEWA) {
+    return ",\"items\":" + std::to_string(SendMessageA(control, LVM_GETITEMCOUNT, 0, 0));
+  }
+  if (kind == PROGRESS_CLASSA) {
+    return ",\"pos\":" + std::to_string(SendMessageA(control, PBM_GETPOS, 0, 0)) +
+           ",\"max\":" + std::to_string(SendMessageA(control, PBM_GETRANGE, FALSE, 0));
+  }
+  return "";
+}
+
+BOOL CALLBACK PrintControl(HWND control, LPARAM) {
+  char type[64] = {};
+  GetClassNameA(control, type, sizeof type);
+  std::printf("{\"id\":%d,\"class\":%s,\"text\":%s,%s,\"visible\":%s,\"enabled\":%s%s}\n",
+              GetDlgCtrlID(control), JsonString(type).c_str(), JsonString(Title(control)).c_str(),
+              Place(control).c_str(), Flag(IsWindowVisible(control)),
+              Flag(IsWindowEnabled(control)), ControlState(control).c_str());
+  return TRUE;
+}
+
+// Memory inside the window's process, for the messages whose arguments are pointers.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, std::size_t size) : size_(size) {
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
+    if (process_ != nullptr) {
+      address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    }
+    if (address_ == nullptr) {
+      std::fprintf(stderr, "uictl: cannot reach the memory of process %lu\n", process_id);
+      std::exit(1);
+    }
+  }
+  ~RemoteBuffer() {
+    VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    CloseHandle(process_);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+  void Write(std::size_t offset, const void* data, std::size_t size) const {
+    WriteProcessMemory(process_, at(offset), data, size, nullptr);
+  }
+  void Read(std::size_t offset, void* data, std::size_t size) const {
+    ReadProcessMemory(process_, at(offset), data, size, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  std::size_t size_;
+};
+
+constexpr std::size_t kTextOffset = 512;  // structures first, the text after them
+constexpr std::size_t kTextSize = 512;
+
+struct ClassSearch {
+  const char* type;
+  int id;  // 0: any
+  HWND found;
+};
+
+BOOL CALLBACK FindControl(HWND control, LPARAM context) {
+  auto* search = reinterpret_cast<ClassSearch*>(context);
+  char type[64] = {};
+  GetClassNameA(control, type, sizeof type);
+  if (std::strcmp(type, search->type) == 0 &&
+      (search->id == 0 || GetDlgCtrlID(control) == search->id)) {
+    search->found = control;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND Control(HWND window, const char* type, int id) {
+  ClassSearch search{type, id, nullptr};
+  EnumChildWindows(window, FindControl, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) {
+    std::fprintf(stderr, "uictl: no %s control %d\n", type, id);
+    std::exit(1);
+  }
+  return search.found;
+}
+
+void PrintTabs(HWND window) {
+  HWND tabs = Control(window, WC_TABCONTROLA, 0);
+  const RemoteBuffer remote(tabs, kTextOffset + kTextSize);
+  const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+  const int selected = static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = remote.at(kTextOffset);
+    item.cchTextMax = kTextSize;
+    remote.Write(0, &item, sizeof item);
+    char text[kTextSize] = {};
+    if (SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(remote.at(0)))) {
+      remote.Read(kTextOffset, text, sizeof text - 1);
+    }
+    RECT rect{};
+    SendMessageA(tabs, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(remote.at(0)));
+    remote.Read(0, &rect, sizeof rect);
+    MapWindowPoints(tabs, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf(
+        "{\"index\":%d,\"text\":%s,\"x\":%ld,\"y\":%ld,\"w\":%ld,\"h\":%ld,"
+        "\"selected\":%s}\n",
+        i, JsonString(text).c_str(), rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, Flag(i == selected));
+  }
+}
+
+void PrintListRows(HWND window, int id) {
+  HWND list = Control(window, WC_LISTVIEWA, id);
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  const RemoteBuffer remote(list, kTextOffset + kTextSize);
+  for (int row = 0; row < rows; ++row) {
+    std::string line = "[";
+    for (int column = 0; column < columns; ++column) {
+      LVITEMA item{};
+      item.iSubItem = column;
+      item.pszText = remote.at(kTextOffset);
+      item.cchTextMax = kTextSize;
+      remote.Write(0, &item, sizeof item);
+      char text[kTextSize] = {};
+      SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.at(0)));
+      remote.Read(kTextOffset, text, sizeof text - 1);
+      line += (column != 0 ? "," : "") + JsonString(text);
+    }
+    std::printf("%s]\n", line.c_str());
+  }
+}
+
 HWND Require(const char* title) {
   HWND window = Find(title);
   if (window == nullptr) {
@@ -89,10 +260,14 @@ int main(int argc, char** argv) {
     EnumWindows(PrintVisible, 0);
     return 0;
   }
+  if (command == "double-click-time") {
+    std::printf("{\"double_click_time\":%u}\n", GetDoubleClickTime());
+    return 0;
+  }
   if (argc < 3) {
     std::fprintf(stderr,
-                 "usage: uictl windows | wait-window|texts|click|ok|cancel TITLE | "
-                 "syscommand TITLE ID\n");
+                 "usage: uictl windows | wait-window|texts|click|ok|cancel|controls|tabs TITLE | "
+                 "syscommand|list-rows TITLE ID\n");
     return 2;
   }
   const char* title = argv[2];
@@ -118,6 +293,12 @@ int main(int argc, char** argv) {
     PostMessageA(window, WM_COMMAND, IDOK, 0);
   } else if (command == "cancel") {
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  } else if (command == "controls") {
+    EnumChildWindows(window, PrintControl, 0);
+  } else if (command == "tabs") {
+    PrintTabs(window);
+  } else if (command == "list-rows" && argc >= 4) {
+    PrintListRows(window, std::atoi(argv[3]));
   } else if (command == "syscommand" && argc >= 4) {
     PostMessageA(window, WM_SYSCOMMAND, std::strtoul(argv[3], nullptr, 0), 0);
   } else {

@@ -1,0 +1,59 @@
+// Opening and setting the services' events.
+#include "panel/win32/service_events_win32.h"
+
+#include "common/kernel_object_names.h"
+
+namespace zorvik::panel {
+namespace {
+
+struct EventNames {
+  const char* first;    // the name the panel opens
+  const char* service;  // the name the service creates on NT-family systems
+};
+
+// In the order of ServiceEventPointers.
+constexpr std::array<EventNames, ServiceEvents::kCount> kEventNames{{
+    {names::kUsbSetupChangeEventGlobal, names::kUsbSetupChangeEvent},
+    {names::kUsbRescanEventGlobal, names::kUsbRescanEvent},
+    {names::kSerialSetupChangeEventGlobal, names::kSerialSetupChangeEvent},
+    {names::kSerialRescanEventGlobal, names::kSerialRescanEvent},
+}};
+
+HANDLE OpenServiceEvent(const EventNames& names) {
+  HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, names.first);
+  if (event == nullptr) event = OpenEventA(EVENT_ALL_ACCESS, FALSE, names.service);
+  return event;
+}
+
+}  // namespace
+
+void SetServiceEvent(const ScopedKernelHandle* event) {
+  if (event != nullptr && *event) SetEvent(event->get());
+}
+
+void SignalServices(const ServiceEventPointers& events, ServiceRole role) {
+  if (role == ServiceRole::kSetupChange) {
+    SetServiceEvent(events.usb_setup_change);
+    SetServiceEvent(events.serial_setup_change);
+  } else {
+    SetServiceEvent(events.usb_rescan);
+    SetServiceEvent(events.serial_rescan);
+  }
+}
+
+void ServiceEvents::Open() {
+  for (std::size_t i = 0; i < handles_.size(); ++i) {
+    if (!handles_[i]) handles_[i].reset(OpenServiceEvent(kEventNames[i]));
+  }
+}
+
+void ServiceEvents::Close() {
+  for (ScopedKernelHandle& handle : handles_)
+    handle.reset();
+}
+
+ServiceEventPointers ServiceEvents::Pointers() {
+  return {&handles_[0], &handles_[1], &handles_[2], &handles_[3]};
+}
+
+}  // namespace zorvik::panel
