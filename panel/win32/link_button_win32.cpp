@@ -97,19 +97,24 @@ void CLinkButton::SetToolTipText(const char* text) {
 
 void CLinkButton::SizeToContent() {
   if (window_ == nullptr) return;
+  sized_to_content_ = true;
   const std::string caption = Caption();
   HDC dc = GetDC(window_);
   if (dc == nullptr) return;
   const auto font = reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0));
   const HGDIOBJ old_font = font != nullptr ? SelectObject(dc, font) : nullptr;
-  SIZE extent{};
-  const bool measured = GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()),
-                                              &extent) != FALSE;
+  // Measured as the caption is drawn.
+  RECT extent{};
+  const bool measured = DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &extent,
+                                  DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT) != 0;
   if (old_font != nullptr) SelectObject(dc, old_font);
   ReleaseDC(window_, dc);
   if (measured) {
-    SetWindowPos(window_, nullptr, 0, 0, extent.cx, extent.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The last glyph may reach past its advance width (antialiased text): two edges more
+    // keeps it whole.
+    SetWindowPos(window_, nullptr, 0, 0,
+                 extent.right - extent.left + 2 * GetSystemMetrics(SM_CXEDGE),
+                 extent.bottom - extent.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -305,6 +310,14 @@ LRESULT CLinkButton::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_KILLFOCUS:
       armed_ = false;
       break;
+    case WM_SETFONT: {
+      // A font set after the button was sized to its caption (a property sheet sets its pages'
+      // fonts late) must not clip the caption.
+      const LRESULT result = DefSubclassProc(window_, message, wparam, lparam);
+      underlined_font_.reset();
+      if (sized_to_content_) SizeToContent();
+      return result;
+    }
     case WM_SIZE:
       if (tooltip_ != nullptr) {
         TTTOOLINFOA tool{};

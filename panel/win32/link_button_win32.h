@@ -75,6 +75,7 @@ class CLinkButton : public ReflectedControl {
   bool visited_ = false;
   bool tracking_ = false;  // hover and leave tracking armed
   bool armed_ = false;     // Enter or Space went down on the button
+  bool sized_to_content_ = false;
   ScopedFont underlined_font_;
 };
 

@@ -267,3 +267,24 @@ class Services(OrbiskTest):
         self.click(1018)
         self.wait_until(lambda: self.controls()[1018]["enabled"], 10, "the end of the scan")
         self.assertEqual(self.rows(), [["COM5", "V1.2", "ZS-SIM", "COM Port"]])
+
+
+class InformationPage(OrbiskTest):
+    def test_release_line_link_and_notice(self):
+        self.open_panel()
+        self.show_tab("Information")
+        texts = [c["text"] for c in self.ui_lines("controls", SHEET) if c["visible"]]
+        self.assertIn("Release Version 5.0.0.0 USB Supports", texts)
+        controls = self.controls()
+        link, notice = controls[1027], controls[1038]
+        self.assertEqual(link["text"], "www.meridax.example")
+        self.assertLess(link["w"], 150)  # sized to its caption, narrower than its template
+        self.assertTrue(notice["text"].startswith("Welcome to the Orbisk control panel"))
+        self.assertIn("Warning:", notice["text"])
+        self.assertLess(abs(len(notice["text"]) - 590), 40)
+        # Hovering shows the link in its hover colour (blue) and arms its tooltip.
+        self.xdotool("mousemove", str(link["x"] + link["w"] // 2), str(link["y"] + link["h"] // 2))
+        time.sleep(0.5)
+        self.assertIn((0, 0, 255), self.screen_pixels(link))
+        self.close_with(IDOK)
+        self.assertEqual(self.general("ClickMode"), None)  # the page writes nothing

@@ -114,13 +114,25 @@ std::string ControlState(HWND control) {
   return "";
 }
 
+// An edit control keeps its text to itself: ask for it, with a time-out.
+std::string ControlText(HWND control, const char* type) {
+  if (std::strcmp(type, "Edit") != 0) return Title(control);
+  static char text[8192];
+  DWORD_PTR length = 0;
+  text[0] = '\0';
+  SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, &length);
+  return text;
+}
+
 BOOL CALLBACK PrintControl(HWND control, LPARAM) {
   char type[64] = {};
   GetClassNameA(control, type, sizeof type);
   std::printf("{\"id\":%d,\"class\":%s,\"text\":%s,%s,\"visible\":%s,\"enabled\":%s%s}\n",
-              GetDlgCtrlID(control), JsonString(type).c_str(), JsonString(Title(control)).c_str(),
-              Place(control).c_str(), Flag(IsWindowVisible(control)),
-              Flag(IsWindowEnabled(control)), ControlState(control).c_str());
+              GetDlgCtrlID(control), JsonString(type).c_str(),
+              JsonString(ControlText(control, type)).c_str(), Place(control).c_str(),
+              Flag(IsWindowVisible(control)), Flag(IsWindowEnabled(control)),
+              ControlState(control).c_str());
   return TRUE;
 }
 
