@@ -1,4 +1,5 @@
-// Move-only owners of Win32 handles. The traits say which value means "no handle".
+// Move-only owners of Win32 handles (the traits say which value means "no handle") and of GDI
+// objects.
 #pragma once
 
 #include <windows.h>
@@ -42,5 +43,32 @@ class ScopedHandle {
 
 using ScopedKernelHandle = ScopedHandle<NullHandleTraits>;  // events, mutexes, threads, sections
 using ScopedFileHandle = ScopedHandle<FileHandleTraits>;    // files, pipes, devices
+
+// Owns a pen, brush, font or bitmap; it must not be selected into a device context when freed.
+template <typename Object>
+class ScopedGdiObject {
+ public:
+  ScopedGdiObject() = default;
+  explicit ScopedGdiObject(Object object) : object_(object) {}
+  ScopedGdiObject(ScopedGdiObject&& other) noexcept : object_(other.release()) {}
+  ScopedGdiObject& operator=(ScopedGdiObject&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ScopedGdiObject(const ScopedGdiObject&) = delete;
+  ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
+  ~ScopedGdiObject() { reset(); }
+
+  Object get() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+  Object release() { return std::exchange(object_, nullptr); }
+  void reset(Object object = nullptr) {
+    const Object old = std::exchange(object_, object);
+    if (old != nullptr) DeleteObject(old);
+  }
+
+ private:
+  Object object_ = nullptr;
+};
 
 }  // namespace zorvik

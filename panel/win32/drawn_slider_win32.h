@@ -7,9 +7,8 @@
 #include <commctrl.h>
 
 #include <array>
-#include <memory>
-#include <type_traits>
 
+#include "common/win32/handle_win32.h"
 #include "panel/win32/control_reflection_win32.h"
 
 namespace zorvik::panel {
@@ -31,10 +30,7 @@ class CDrawnSlider : public ReflectedControl {
   static COLORREF Shade(COLORREF face, int steps);
 
  private:
-  struct PenDeleter {
-    void operator()(HPEN pen) const { DeleteObject(pen); }
-  };
-  using ScopedPen = std::unique_ptr<std::remove_pointer_t<HPEN>, PenDeleter>;
+  using ScopedPen = ScopedGdiObject<HPEN>;
 
   // Darker2, Darker1, Face, Lighter1, Lighter2: a pressed thumb uses every shade one up.
   static constexpr int kShades = 5;

@@ -5,10 +5,9 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
 
+#include "common/win32/handle_win32.h"
 #include "panel/win32/control_reflection_win32.h"
 
 namespace zorvik::panel {
@@ -44,10 +43,7 @@ class CLinkButton : public ReflectedControl {
   bool OnReflected(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) override;
 
  private:
-  struct FontDeleter {
-    void operator()(HFONT font) const { DeleteObject(font); }
-  };
-  using ScopedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+  using ScopedFont = ScopedGdiObject<HFONT>;
 
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                        UINT_PTR id, DWORD_PTR data);

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "common/win32/handle_win32.h"
+
 namespace zorvik::panel {
 namespace {
 
@@ -12,11 +14,10 @@ class OffscreenBuffer {
  public:
   OffscreenBuffer(HDC target, int width, int height)
       : dc_(CreateCompatibleDC(target)), bitmap_(CreateCompatibleBitmap(target, width, height)) {
-    if (dc_ != nullptr && bitmap_ != nullptr) old_ = SelectObject(dc_, bitmap_);
+    if (dc_ != nullptr && bitmap_) old_ = SelectObject(dc_, bitmap_.get());
   }
   ~OffscreenBuffer() {
-    if (old_ != nullptr) SelectObject(dc_, old_);
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
+    if (old_ != nullptr) SelectObject(dc_, old_);  // the bitmap is freed unselected
     if (dc_ != nullptr) DeleteDC(dc_);
   }
   OffscreenBuffer(const OffscreenBuffer&) = delete;
@@ -26,7 +27,7 @@ class OffscreenBuffer {
 
  private:
   HDC dc_;
-  HBITMAP bitmap_;
+  ScopedGdiObject<HBITMAP> bitmap_;
   HGDIOBJ old_ = nullptr;
 };
 

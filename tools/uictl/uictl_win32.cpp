@@ -204,6 +204,21 @@ HWND Control(HWND window, const char* type, int id) {
   return search.found;
 }
 
+// Asks `control` for the text of item `index` through an item structure (TCITEMA, LVITEMA) whose
+// text buffer lies in the control's process.
+template <typename Item>
+std::string RemoteItemText(const RemoteBuffer& remote, HWND control, UINT message, int index,
+                           Item item) {
+  item.pszText = remote.at(kTextOffset);
+  item.cchTextMax = kTextSize;
+  remote.Write(0, &item, sizeof item);
+  remote.Write(kTextOffset, "", 1);
+  SendMessageA(control, message, index, reinterpret_cast<LPARAM>(remote.at(0)));
+  char text[kTextSize] = {};
+  remote.Read(kTextOffset, text, sizeof text - 1);
+  return text;
+}
+
 void PrintTabs(HWND window) {
   HWND tabs = Control(window, WC_TABCONTROLA, 0);
   const RemoteBuffer remote(tabs, kTextOffset + kTextSize);
@@ -212,13 +227,7 @@ void PrintTabs(HWND window) {
   for (int i = 0; i < count; ++i) {
     TCITEMA item{};
     item.mask = TCIF_TEXT;
-    item.pszText = remote.at(kTextOffset);
-    item.cchTextMax = kTextSize;
-    remote.Write(0, &item, sizeof item);
-    char text[kTextSize] = {};
-    if (SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(remote.at(0)))) {
-      remote.Read(kTextOffset, text, sizeof text - 1);
-    }
+    const std::string text = RemoteItemText(remote, tabs, TCM_GETITEMA, i, item);
     RECT rect{};
     SendMessageA(tabs, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(remote.at(0)));
     remote.Read(0, &rect, sizeof rect);
@@ -242,13 +251,8 @@ void PrintListRows(HWND window, int id) {
     for (int column = 0; column < columns; ++column) {
       LVITEMA item{};
       item.iSubItem = column;
-      item.pszText = remote.at(kTextOffset);
-      item.cchTextMax = kTextSize;
-      remote.Write(0, &item, sizeof item);
-      char text[kTextSize] = {};
-      SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.at(0)));
-      remote.Read(kTextOffset, text, sizeof text - 1);
-      line += (column != 0 ? "," : "") + JsonString(text);
+      line += (column != 0 ? "," : "") +
+              JsonString(RemoteItemText(remote, list, LVM_GETITEMTEXTA, row, item));
     }
     std::printf("%s]\n", line.c_str());
   }
