@@ -1,9 +1,8 @@
 // Fuzzes the serial protocol decoder: fuzzed settings, then a fuzzed stream in fuzzed reads.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <mutex>
 #include <vector>
 
+#include "fuzz/fuzz_input.h"
 #include "serialsvc/serial_protocol.h"
 
 namespace {
@@ -22,27 +21,31 @@ class NullSerialPorts final : public zorvik::SerialDevicePorts, public zorvik::P
   std::mutex lock;
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  FuzzedDataProvider data(bytes, size);
-  NullSerialPorts ports;
-  zorvik::SerialTouchDecoder decoder(ports, zorvik::Platform::kNt, {1024, 768});
-  zorvik::DeviceSettings settings = decoder.settings();
-  settings.ClickMode = data.ConsumeIntegralInRange<std::int32_t>(0, 2);
-  settings.ClickRightLeft = data.ConsumeBool();
-  settings.monitor = {data.ConsumeIntegral<std::int32_t>(), data.ConsumeIntegral<std::int32_t>(),
-                      data.ConsumeIntegral<std::int32_t>(), data.ConsumeIntegral<std::int32_t>()};
+// Zero settings bytes keep the decoder's defaults.
+void FuzzSettings(FuzzedDataProvider& data, zorvik::DeviceSettings& settings) {
+  if (data.ConsumeBool()) settings.ClickMode = data.ConsumeIntegralInRange<std::int32_t>(0, 2);
+  if (data.ConsumeBool()) settings.ClickRightLeft = 1;
+  if (data.ConsumeBool()) {
+    settings.monitor = {data.ConsumeIntegral<std::int32_t>(), data.ConsumeIntegral<std::int32_t>(),
+                        data.ConsumeIntegral<std::int32_t>(), data.ConsumeIntegral<std::int32_t>()};
+  }
   zorvik::CalibrationMatrix& m = settings.mapping.matrix;
   for (std::int32_t* field : {&m.An, &m.Bn, &m.Cn, &m.Dn, &m.En, &m.Fn, &m.Divider}) {
+    if (!data.ConsumeBool()) continue;
     *field = data.ConsumeBool() ? data.ConsumeIntegral<std::int32_t>()
                                 : data.ConsumeIntegralInRange<std::int32_t>(-2, 2);
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  zorvik::fuzzing::FuzzInput input(bytes, size);
+  static auto* ports = new NullSerialPorts;  // kept for the whole run; the decoder is not
+  zorvik::SerialTouchDecoder decoder(*ports, zorvik::Platform::kNt, {1024, 768});
+  zorvik::DeviceSettings settings = decoder.settings();
+  FuzzSettings(input.settings, settings);
   decoder.ApplySettings(settings);
-  while (data.remaining_bytes() > 0) {
-    const std::vector<std::uint8_t> chunk =
-        data.ConsumeBytes<std::uint8_t>(data.ConsumeIntegralInRange<std::size_t>(0, 1100));
-    decoder.Parse(chunk);
-  }
+  input.ForEachChunk([&](const std::vector<std::uint8_t>& chunk) { decoder.Parse(chunk); });
   return 0;
 }

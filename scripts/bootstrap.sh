@@ -9,7 +9,7 @@ packages=(
   wine wine64                          # runs the Windows tests
   xvfb imagemagick xdotool             # windows, real input and screenshots of the GUI programs
   googletest libbenchmark-dev          # test and benchmark libraries (GoogleTest from source)
-  clang libclang-rt-14-dev clang-format  # fuzzing (libFuzzer), sanitizer runtimes, format check
+  clang libclang-rt-14-dev clang-format llvm  # fuzzing (libFuzzer), sanitizers, coverage, format
   python3 util-linux procps git        # test harness helpers (flock, pgrep, file list)
 )
 

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Writes the fuzzers' seeds, in the input layout of fuzz/fuzz_input.h, from what the project
+already sends to its decoders: the replay tool's examples, the USB and serial simulators' frames,
+and the touches the system tests make. Usage: make_seeds.py OUT_DIR"""
+
+import os
+import re
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.join(HERE, "..")
+sys.path.insert(0, os.path.join(ROOT, "tools", "usbsim"))
+sys.path.insert(0, os.path.join(ROOT, "tools", "serialsim"))
+import serialsim  # noqa: E402
+import usbsim  # noqa: E402
+
+SETTINGS_BYTES = 128  # fuzz_input.h: kSettingsBytes; zero bytes keep the defaults
+EXAMPLES = os.path.join(ROOT, "tools", "touchreplay", "examples")
+
+
+def fuzz_input(chunks, settings=b""):
+    """The settings block (padded with zeros at its front, since numbers are read from its end),
+    the chunks, then each chunk's length as FuzzedDataProvider reads a number in 0..1100: two
+    bytes from the end of the input, the high one first."""
+    block = bytes(SETTINGS_BYTES - len(settings)) + settings
+    tail = b""
+    for chunk in chunks:
+        assert len(chunk) <= 1100
+        tail = bytes([len(chunk) & 0xFF, len(chunk) >> 8]) + tail
+    return block + b"".join(chunks) + tail
+
+
+def stream_chunks(path):
+    """The read chunks of a replay stream: one per line of hex bytes; directives dropped."""
+    chunks = []
+    with open(path) as stream:
+        for line in stream:
+            line = line.split("#", 1)[0].strip()
+            if line and not line.startswith("@"):
+                chunks.append(bytes(int(value, 16) for value in line.split()))
+    return chunks
+
+
+def usb_seeds():
+    sim = usbsim.SimController.__new__(usbsim.SimController)  # its frames, without the pipes
+    sent = []
+    sim.send = sent.append
+    sim.own_kind, sim.firmware, sim.device_id = True, "1.02", "ZT-SIM"
+
+    def frames(action):
+        sent.clear()
+        action()
+        return list(sent)
+
+    seeds = {
+        "example-tap": stream_chunks(os.path.join(EXAMPLES, "tap.stream")),
+        "example-two-fingers": stream_chunks(os.path.join(EXAMPLES, "two-fingers.stream")),
+        "query-answer": frames(sim.answer_query),
+        # The system tests' touches: a tap, a drag, two fingers, a popup hold at the right edge.
+        "tap": frames(lambda: (sim.down(8192, 8192), sim.up(8192, 8192))),
+        "drag": frames(lambda: (sim.down(8192, 8192), sim.move(4096, 4096), sim.up(4096, 4096))),
+        "two-fingers": frames(lambda: (sim.fingers([(4000, 4000, 3), (12000, 12000, 3)]),
+                                       sim.fingers([]))),
+        "edge-hold": frames(lambda: [sim.fingers([(16300, 8192, 2)]) for _ in range(6)]),
+    }
+    # The whole of a stream in one read, and frames split across reads.
+    seeds["tap-one-read"] = [b"".join(seeds["tap"])]
+    joined = b"".join(seeds["two-fingers"])
+    seeds["two-fingers-split"] = [joined[:7], joined[7:60], joined[60:]]
+    return seeds
+
+
+def serial_seeds():
+    seeds = {
+        "example": stream_chunks(os.path.join(EXAMPLES, "serial.stream")),
+        "answers": [serialsim.QUERY, serialsim.text_message(0x83, "V1.2"),
+                    serialsim.text_message(0x84, "ZS-SIM")],
+        "touch-lift": [serialsim.fingers_frame([(500, 400)], 1024, 768),
+                       serialsim.fingers_frame([(510, 400)], 1024, 768),
+                       serialsim.release_frame()],
+        "two-fingers": [serialsim.fingers_frame([(200, 200), (800, 600)], 1024, 768),
+                        serialsim.fingers_frame([(210, 200), (790, 600)], 1024, 768),
+                        serialsim.release_frame()],
+    }
+    whole = b"".join(seeds["touch-lift"])
+    seeds["touch-lift-split"] = [whole[:5], whole[5:]]
+    return seeds
+
+
+def replay_seeds():
+    """The replay tool reads text: registry exports, assignments and stream lines."""
+    seeds = {}
+    with open(os.path.join(EXAMPLES, "settings.reg"), "rb") as export:
+        seeds["example-settings.reg"] = export.read()
+    for name in ("tap.stream", "two-fingers.stream", "serial.stream"):
+        with open(os.path.join(EXAMPLES, name), "rb") as stream:
+            for number, line in enumerate(stream.read().splitlines()):
+                if line.strip() and not line.startswith(b"#"):
+                    seeds["%s-line%d" % (name, number)] = line
+    seeds["set-dword"] = b"General\\MouseMode=dword:00000002"
+    seeds["set-text"] = b"General\\MON00An=3"
+    return seeds
+
+
+def write(folder, seeds, encode):
+    os.makedirs(folder, exist_ok=True)
+    for old in os.listdir(folder):
+        os.remove(os.path.join(folder, old))
+    for name, seed in seeds.items():
+        with open(os.path.join(folder, re.sub(r"[^A-Za-z0-9.-]", "_", name)), "wb") as out:
+            out.write(encode(seed))
+
+
+def main():
+    out = sys.argv[1]
+    write(os.path.join(out, "pipeline_fuzz"), usb_seeds(), fuzz_input)
+    write(os.path.join(out, "serial_fuzz"), serial_seeds(), fuzz_input)
+    write(os.path.join(out, "replay_input_fuzz"), replay_seeds(), lambda text: text)
+
+
+if __name__ == "__main__":
+    main()
