@@ -2,6 +2,7 @@
 // fingers), the first frame of a touch (all pairs) and the tracked frames after it.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <vector>
@@ -37,9 +38,11 @@ std::vector<std::uint8_t> TouchFrame(int fingers, int step) {
   std::vector<std::uint8_t> frame = {0x81, 0, 0, 0, 0};
   Put14(frame, fingers);
   Put14(frame, fingers);
+  const int x_pitch = std::min(1500, 14000 / fingers);  // all shadows on the sensor
+  const int y_pitch = std::min(1400, 14000 / fingers);
   for (int f = 0; f < fingers; ++f) {
-    const int x = 800 + f * 1500 + step * 8;
-    const int y = 600 + f * 1400 + step * 6;
+    const int x = 800 + f * x_pitch + step * 8;
+    const int y = 600 + f * y_pitch + step * 6;
     for (const int value : {x, x + 16, y, y + 16})
       Put14(frame, value);
   }
@@ -67,6 +70,7 @@ BENCHMARK(BM_SerialFrame)
     ->Args({1, 1})
     ->Args({10, 0})
     ->Args({10, 1})
+    ->Args({100, 1})  // the most a frame can hold: 100 shadows per axis, 100 tracked points
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

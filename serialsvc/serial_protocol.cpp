@@ -18,8 +18,6 @@ constexpr std::uint8_t kFirmwareHeader = 0x83;
 constexpr std::uint8_t kIdentificationHeader = 0x84;
 constexpr std::uint8_t kQueryMark1 = 0x0A;
 constexpr std::uint8_t kQueryMark2 = 0x0F;
-constexpr std::int32_t kProximity = 50;
-constexpr std::int32_t kNoPrevious = 1'000'000;
 
 bool IsHeader(std::uint8_t byte) {
   return byte >= kReleaseHeader && byte <= kIdentificationHeader;
@@ -29,10 +27,6 @@ bool IsHeader(std::uint8_t byte) {
 std::int16_t Low16(float value) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(
       static_cast<std::uint32_t>(TruncSaturate<std::int32_t>(value)) & 0xFFFF));
-}
-
-std::int32_t U16(std::int16_t value) {
-  return static_cast<std::uint16_t>(value);
 }
 
 }  // namespace
@@ -218,66 +212,17 @@ void SerialTouchDecoder::Decode() {
   }
 }
 
-// Appends pair (i, j); false once the frame holds 100 points.
-bool SerialTouchDecoder::Append(std::size_t i, std::size_t j) {
-  SerialPointFrame& frame = current_points_;
-  if (frame.count >= static_cast<std::int32_t>(kSerialMaxRecords)) return false;
-  SerialPointRecord& record = frame.records[static_cast<std::size_t>(frame.count)];
-  record.id = static_cast<std::uint16_t>(frame.count);
-  record.x1 = current_frame_.x[i].first;
-  record.y1 = current_frame_.y[j].first;
-  record.x2 = current_frame_.x[i].second;
-  record.y2 = current_frame_.y[j].second;
-  record.x_index = static_cast<std::uint16_t>(i);
-  record.y_index = static_cast<std::uint16_t>(j);
-  record.in_use = 1;
-  ++frame.count;
-  return true;
-}
-
 void SerialTouchDecoder::BuildAllPairs() {
   current_points_ = {};
   PublishCount(0);
-  for (std::int32_t i = 0; i < current_frame_.cx; ++i) {
-    for (std::int32_t j = 0; j < current_frame_.cy; ++j) {
-      if (!Append(static_cast<std::size_t>(i), static_cast<std::size_t>(j))) break;
-    }
-  }
+  PairAll(current_frame_, current_points_);
   PublishPoints();
 }
 
 void SerialTouchDecoder::BuildByTracking() {
   current_points_ = {};
   PublishCount(0);
-  const std::int32_t cx = current_frame_.cx;
-  const std::int32_t cy = current_frame_.cy;
-  for (std::int32_t i = 0; i < cx; ++i) {  // proximity pass
-    for (std::int32_t j = 0; j < cy; ++j) {
-      std::int32_t d = kNoPrevious;
-      for (std::int32_t k = 0; k < previous_points_.count; ++k) {
-        const SerialPointRecord& p = previous_points_.records[static_cast<std::size_t>(k)];
-        const std::int32_t dx =
-            U16(current_frame_.x[static_cast<std::size_t>(i)].second) - U16(p.x2);
-        const std::int32_t dy =
-            U16(current_frame_.y[static_cast<std::size_t>(j)].second) - U16(p.y2);
-        d = std::min(d, std::abs(dx) + std::abs(dy));
-      }
-      if (d < kProximity) Append(static_cast<std::size_t>(i), static_cast<std::size_t>(j));
-    }
-  }
-  for (std::int32_t i = 0; i < cx; ++i) {  // fill pass
-    for (std::int32_t j = 0; j < cy; ++j) {
-      bool blocked = false;
-      for (std::int32_t k = 0; k < current_points_.count && !blocked; ++k) {
-        const SerialPointRecord& r = current_points_.records[static_cast<std::size_t>(k)];
-        if (r.in_use == 0) continue;
-        const bool same_x = r.x_index == i;
-        const bool same_y = r.y_index == j;
-        blocked = cx > cy ? same_x : (cx < cy ? same_y : (same_x || same_y));
-      }
-      if (!blocked) Append(static_cast<std::size_t>(i), static_cast<std::size_t>(j));
-    }
-  }
+  PairByTracking(current_frame_, previous_points_, current_points_);
   PublishPoints();
 }
 

@@ -12,37 +12,14 @@
 
 #include "common/pointer_emit.h"
 #include "common/service_settings.h"
+#include "serialsvc/shadow_pairing.h"
 
 namespace zorvik {
 
-inline constexpr std::size_t kSerialMaxRecords = 100;
 inline constexpr std::size_t kSerialBufferSize = 1024;
-inline constexpr std::size_t kSerialPointFrameSize = 2008;
-inline constexpr std::size_t kSerialPublishedRecordBytes = 10;
 
 // The 4 bytes of a host command of type 1..7 with value v; none for other types.
 std::optional<std::array<std::uint8_t, 4>> SerialCommandFrame(int type, std::int32_t value);
-
-#pragma pack(push, 1)
-struct SerialPointRecord {
-  std::uint16_t id = 0;
-  std::int16_t x1 = 0;
-  std::int16_t y1 = 0;
-  std::int16_t x2 = 0;
-  std::int16_t y2 = 0;
-  std::uint16_t unused = 0;
-  std::uint16_t x_index = 0;  // private copy only
-  std::uint16_t y_index = 0;
-  std::uint32_t in_use = 0;
-};
-struct SerialPointFrame {
-  std::int32_t status = 0;  // 0 no touch, 1 new point set, 2 shadow count changed
-  std::int32_t count = 0;
-  std::array<SerialPointRecord, kSerialMaxRecords> records{};
-};
-#pragma pack(pop)
-static_assert(sizeof(SerialPointRecord) == 20);
-static_assert(sizeof(SerialPointFrame) == kSerialPointFrameSize);
 
 enum class SerialSignal { kBeep, kClickChangeAck, kPointsUpdated };
 
@@ -79,18 +56,6 @@ class SerialTouchDecoder {
 
  private:
   enum class Kind { kNone, kTouchFrame, kQueryAnswer, kFirmwareText, kIdentificationText };
-  struct AxisEntry {
-    std::uint16_t in_use = 0;
-    std::int16_t second = 0;
-    std::int16_t first = 0;
-  };
-  struct DecodedFrame {
-    std::int32_t n = 0;
-    std::int32_t cx = 0;
-    std::int32_t cy = 0;
-    std::array<AxisEntry, kSerialMaxRecords> x{};
-    std::array<AxisEntry, kSerialMaxRecords> y{};
-  };
 
   void Header(std::uint8_t byte);
   void Release();
@@ -99,7 +64,6 @@ class SerialTouchDecoder {
   void Decode();
   void BuildAllPairs();
   void BuildByTracking();
-  bool Append(std::size_t i, std::size_t j);
   void PublishPoints();
   void PublishStatus(std::int32_t status);
   void PublishCount(std::int32_t count);

@@ -49,15 +49,18 @@ class CountingPorts final : public ControllerLink,
   }
   std::uint32_t DoubleClickTime() override { return 500; }
   std::span<std::uint8_t> View(SectionKind kind) override {
+    handed_out_ = true;
     return kind == SectionKind::kPoints ? std::span(points) : std::span(cells);
   }
 
-  // Back to the start: no effects, empty sections.
+  // Back to the start: no effects, empty sections (cleared only when they were handed out).
   void Reset() {
     effects = 0;
     digest = kDigestSeed;
+    if (!handed_out_) return;
     std::fill(points.begin(), points.end(), std::uint8_t{0});
     std::fill(cells.begin(), cells.end(), std::uint8_t{0});
+    handed_out_ = false;
   }
 
   std::size_t effects = 0;
@@ -68,6 +71,8 @@ class CountingPorts final : public ControllerLink,
   std::vector<std::uint8_t> cells = std::vector<std::uint8_t>(kRawCellSectionSize);
 
  private:
+  bool handed_out_ = false;
+
   void Effect(std::uint64_t value, std::uint64_t kind) {
     ++effects;
     for (const std::uint64_t word : {kind, value}) {
