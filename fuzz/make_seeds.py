@@ -63,6 +63,9 @@ def usb_seeds():
                                        sim.fingers([]))),
         "edge-hold": frames(lambda: [sim.fingers([(16300, 8192, 2)]) for _ in range(6)]),
     }
+    # A cell frame longer than the frame buffer: its bytes overflow and counting starts anew.
+    long_frame = bytes([0xE1]) + usbsim.pair(2000) + usbsim.pair(1000) + usbsim.pair(1000)
+    seeds["overflow"] = [long_frame + bytes([1]) * 1000, bytes([1]) * 1000]
     # The whole of a stream in one read, and frames split across reads.
     seeds["tap-one-read"] = [b"".join(seeds["tap"])]
     joined = b"".join(seeds["two-fingers"])
@@ -85,6 +88,10 @@ def serial_seeds():
     whole = b"".join(seeds["touch-lift"])
     seeds["touch-lift-split"] = [whole[:5], whole[5:]]
     return seeds
+
+
+# Serial settings bytes, read from the block's end: ClickMode untouched, ClickRightLeft set.
+SERIAL_RIGHT_CLICK = b"\x01\x00"
 
 
 def replay_seeds():
@@ -114,7 +121,9 @@ def write(folder, seeds, encode):
 def main():
     out = sys.argv[1]
     write(os.path.join(out, "pipeline_fuzz"), usb_seeds(), fuzz_input)
-    write(os.path.join(out, "serial_fuzz"), serial_seeds(), fuzz_input)
+    serial = {name: fuzz_input(chunks) for name, chunks in serial_seeds().items()}
+    serial["one-shot-right-click"] = fuzz_input(serial_seeds()["touch-lift"], SERIAL_RIGHT_CLICK)
+    write(os.path.join(out, "serial_fuzz"), serial, lambda seed: seed)
     write(os.path.join(out, "replay_input_fuzz"), replay_seeds(), lambda text: text)
 
 

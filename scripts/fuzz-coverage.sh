@@ -12,10 +12,11 @@ build=$root/build/coverage
 targets=(pipeline_fuzz serial_fuzz replay_input_fuzz)
 core=(common usbsvc serialsvc)
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=Debug \
   -DZORVIK_FUZZ=ON -DCMAKE_CXX_FLAGS="-fprofile-instr-generate -fcoverage-mapping" \
   -DCMAKE_EXE_LINKER_FLAGS="-fprofile-instr-generate" >/dev/null
-cmake --build "$build" -j2 >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}" fuzz_seeds >/dev/null
 mkdir -p "$out"
 rm -f "$out"/*.profraw "$out"/*.profdata
 
