@@ -27,16 +27,24 @@ void CloseControlEventsAtExit(ControlEvents& events) {
 }
 
 void RunControlLoop(const ControlEvents& events, const std::function<bool(ControlEvent)>& handle) {
+  // Only the events that exist: one missing handle would make every wait fail, and the service
+  // could no longer be told to exit.
   HANDLE waits[kControlEventCount];
-  for (int i = 0; i < kControlEventCount; ++i)
-    waits[i] = events[i].get();
+  ControlEvent roles[kControlEventCount];
+  DWORD count = 0;
+  for (int i = 0; i < kControlEventCount; ++i) {
+    if (!events[i]) continue;
+    waits[count] = events[i].get();
+    roles[count++] = static_cast<ControlEvent>(i);
+  }
   while (true) {
-    const DWORD woken = WaitForMultipleObjects(kControlEventCount, waits, FALSE, INFINITE);
-    if (woken >= WAIT_OBJECT_0 + kControlEventCount) {
+    const DWORD woken =
+        count == 0 ? WAIT_FAILED : WaitForMultipleObjects(count, waits, FALSE, INFINITE);
+    if (woken >= WAIT_OBJECT_0 + count) {
       Sleep(kFailedWaitPauseMs);
       continue;
     }
-    if (!handle(static_cast<ControlEvent>(woken - WAIT_OBJECT_0))) return;
+    if (!handle(roles[woken - WAIT_OBJECT_0])) return;
   }
 }
 

@@ -32,8 +32,8 @@ bool CreateControlEvents(const SystemVersion& version, const ControlEventNames& 
 // open until the process ends.
 void CloseControlEventsAtExit(ControlEvents& events);
 
-// Waits for any of the events, in wait order, and hands each to `handle` until it returns
-// false. A failed wait (an event that could not be created) pauses instead of spinning.
+// Waits for any of the events that were created, in wait order, and hands each to `handle`
+// until it returns false. A failed wait pauses instead of spinning.
 void RunControlLoop(const ControlEvents& events, const std::function<bool(ControlEvent)>& handle);
 
 }  // namespace zorvik

@@ -5,6 +5,7 @@ import json
 import os
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -39,13 +40,17 @@ class UsblinkTest(unittest.TestCase):
     program = "Usblink"
 
     def tearDown(self):
+        hung = False
         if self.process is not None and self.process.poll() is None:
             self.touchctl("set", self.service, "exit")
             try:
                 self.process.wait(timeout=15)
             except subprocess.TimeoutExpired:
                 self.process.kill()
-                self.fail("%s did not end after the exit event" % self.program)
+                self.process.wait()
+                hung = True
+        # The world is put back even after a hang: controllers left present would be served by
+        # the next test's Usblink.
         for waiter in self.waiters:
             if waiter.poll() is None:
                 waiter.kill()
@@ -54,6 +59,8 @@ class UsblinkTest(unittest.TestCase):
                 controller.unplug()
         if self.mouse is not None:
             self.mouse.close()
+        if hung:
+            self.fail("%s did not end after the exit event" % self.program)
 
     # The world.
     def reg(self, *args):
@@ -121,3 +128,51 @@ class UsblinkTest(unittest.TestCase):
                          if line.startswith("{")]
             return code, lines
         return result
+
+
+class PipeWatch:
+    """Samples, from outside, which of the given files Wine holds open; keeps every change."""
+
+    def __init__(self, world, paths, period=0.05):
+        self.world = world
+        self.paths = list(paths)
+        self.period = period
+        self.changes = []  # (monotonic time, path, held)
+        self.held = {path: world.server_holds(path) for path in self.paths}
+        self.running = True
+        self.thread = threading.Thread(target=self._watch, daemon=True)
+        self.thread.start()
+
+    def _watch(self):
+        while self.running:
+            for path in self.paths:
+                held = self.world.server_holds(path)
+                if held != self.held[path]:
+                    self.held[path] = held
+                    self.changes.append((time.monotonic(), path, held))
+            time.sleep(self.period)
+
+    def opened_since(self, moment):
+        return [path for at, path, held in self.changes if held and at > moment]
+
+    def stop(self):
+        self.running = False
+        self.thread.join()
+
+
+def wine_processes(world, exe_name):
+    """Process ids of the prefix's processes whose command line names `exe_name`."""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as cmdline:
+                if exe_name.encode() not in cmdline.read():
+                    continue
+            with open("/proc/%s/environ" % pid, "rb") as env:
+                if ("WINEPREFIX=" + world.prefix).encode() in env.read().split(b"\0"):
+                    found.append(int(pid))
+        except OSError:
+            continue
+    return found

@@ -1,7 +1,9 @@
 // simdev: makes simulated USB touch controllers appear to SetupAPI in a Wine prefix (test tool).
-//   simdev add N        register controller N (device ROOT\ZTOUCHSIM\000N), present; prints its
-//   path simdev link N 0|1   mark controller N absent (unplugged) or present simdev list print the
-//   present controller paths, as the service enumerates them
+//   simdev add N          register controller N (device ROOT\ZTOUCHSIM\000N), present; prints
+//                         its path
+//   simdev link N 0|1     mark controller N absent (unplugged) or present
+//   simdev list           print the present controller paths, as the service enumerates them
+//   simdev mutex NAME MS  hold a mutex named NAME for MS ms (takes a name from a service's event)
 #include <windows.h>
 // setupapi.h needs windows.h first.
 #include <setupapi.h>
@@ -95,6 +97,16 @@ int main(int argc, char** argv) {
     std::printf("%s\n", path.c_str());
     return 0;
   }
-  std::fprintf(stderr, "usage: simdev add N | simdev link N 0|1 | simdev list\n");
+  if (argc >= 4 && std::strcmp(argv[1], "mutex") == 0) {
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, argv[2]);
+    if (mutex == nullptr) return Fail("creating the mutex");
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(std::atoi(argv[3])));
+    CloseHandle(mutex);
+    return 0;
+  }
+  std::fprintf(stderr,
+               "usage: simdev add N | simdev link N 0|1 | simdev list | simdev mutex NAME MS\n");
   return 2;
 }

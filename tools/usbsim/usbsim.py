@@ -235,6 +235,8 @@ class SimController:
         self.acks = 0
         self.queries = 0
         self.running = False
+        self.reading = threading.Event()  # cleared: the host's writes pile up unread
+        self.reading.set()
         self.lock = threading.Lock()
         self.to_host = None
         self.from_host = None
@@ -264,9 +266,31 @@ class SimController:
         os.close(self.from_host)
         self.world.unlink(self.path[4:])
 
+    def pipe_paths(self):
+        """The two FIFOs, as the wineserver names them while the host holds them open."""
+        return [os.path.realpath(os.path.join(self.folder, name)) for name in ("PIPE01", "PIPE00")]
+
+    def stall_writes(self):
+        """Stops reading the host's pipe and fills it, so that the host's next write blocks."""
+        self.reading.clear()
+        time.sleep(0.1)  # a read in progress ends
+        while True:
+            try:
+                os.write(self.from_host, b"\0")  # one byte at a time fills the last page too
+            except BlockingIOError:
+                return
+
+    def resume_writes(self):
+        """Throws away the filling and reads the host's pipe again."""
+        while read_available(self.from_host, 0):
+            pass
+        self.reading.set()
+
     def _serve(self):
         pending = b""
         while self.running:
+            if not self.reading.wait(0.05):
+                continue
             pending += read_available(self.from_host, 0.05)
             while pending:
                 if pending.startswith(ACK):

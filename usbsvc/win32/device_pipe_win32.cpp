@@ -6,6 +6,10 @@
 namespace zorvik {
 namespace {
 
+// A controller takes a command within milliseconds; one that has not taken it by then has
+// stopped reading, and the reader must not wait on it.
+constexpr DWORD kWriteTimeoutMs = 500;
+
 class LockGuard {
  public:
   explicit LockGuard(HANDLE mutex) : mutex_(mutex) { WaitForSingleObject(mutex_, INFINITE); }
@@ -21,6 +25,7 @@ class LockGuard {
 
 DevicePipe::DevicePipe()
     : read_done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      write_done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 std::uint16_t DevicePipe::Open(const std::string& path) {
@@ -40,7 +45,7 @@ std::uint16_t DevicePipe::Open(const std::string& path) {
                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
   const DWORD read_error = GetLastError();
   write_.reset(CreateFileA((path + names::kWritePipeSuffix).c_str(), GENERIC_WRITE, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr));
+                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
   const DWORD write_error = GetLastError();
   if (!read_ || !write_) {
     const DWORD error = !read_ ? read_error : write_error;
@@ -85,9 +90,22 @@ std::uint16_t DevicePipe::Write(const std::uint8_t* bytes, DWORD count) {
   if (bytes == nullptr) return pipe_error::kNoBuffer;
   if (!write_) return pipe_error::kNotOpen;
   LockGuard lock(lock_.get());
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = write_done_.get();
+  ResetEvent(write_done_.get());
   DWORD written = 0;
-  if (!WriteFile(write_.get(), bytes, count, &written, nullptr)) return pipe_error::kIoFailed;
-  return pipe_error::kSuccess;
+  if (!WriteFile(write_.get(), bytes, count, &written, &overlapped)) {
+    if (GetLastError() != ERROR_IO_PENDING) return pipe_error::kIoFailed;
+    const HANDLE waits[] = {write_done_.get(), stop_.get()};
+    if (WaitForMultipleObjects(2, waits, FALSE, kWriteTimeoutMs) != WAIT_OBJECT_0) {
+      CancelIoEx(write_.get(), &overlapped);
+    }
+    // Waits for the cancellation as well: `overlapped` lives on this stack.
+    if (!GetOverlappedResult(write_.get(), &overlapped, &written, TRUE)) {
+      return pipe_error::kIoFailed;
+    }
+  }
+  return written == count ? pipe_error::kSuccess : pipe_error::kIoFailed;
 }
 
 void DevicePipe::Close() {

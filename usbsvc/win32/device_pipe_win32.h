@@ -1,6 +1,6 @@
-// The two pipes of one USB controller: "<path>\PIPE01" read with overlapped I/O (so that a stop
-// never waits for data that does not come), "<path>\PIPE00" written synchronously. A lock keeps
-// the controller's reads and writes apart.
+// The two pipes of one USB controller: "<path>\PIPE01" read and "<path>\PIPE00" written with
+// overlapped I/O, so that a stop never waits for data that does not come nor for a controller
+// that takes none. A lock keeps the controller's reads and writes apart.
 #pragma once
 
 #include <windows.h>
@@ -31,10 +31,12 @@ class DevicePipe {
   std::uint16_t Open(const std::string& path);
   // Waits for data, or for Stop; a stopped or failed read returns kIoFailed.
   std::uint16_t Read(std::uint8_t* buffer, DWORD size, DWORD* received);
+  // Waits for the controller to take the bytes, for Stop or at most kWriteTimeoutMs; a write
+  // that is stopped or runs out of time is cancelled and returns kIoFailed.
   std::uint16_t Write(const std::uint8_t* bytes, DWORD count);
   void Close();
 
-  // Wakes a reader blocked in Read; later reads fail at once.
+  // Wakes a reader blocked in Read or a writer in Write; later reads fail at once.
   void Stop() { SetEvent(stop_.get()); }
 
  private:
@@ -42,6 +44,7 @@ class DevicePipe {
   ScopedFileHandle write_;
   ScopedKernelHandle lock_;
   ScopedKernelHandle read_done_;
+  ScopedKernelHandle write_done_;
   ScopedKernelHandle stop_;
 };
 

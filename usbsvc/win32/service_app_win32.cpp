@@ -16,6 +16,8 @@ namespace {
 constexpr DWORD kIoctlBeepSet = 0x10000;
 constexpr DWORD kBeepDeviceAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE;  // 0x12019F
 constexpr int kOpenAttempts = 11;
+constexpr DWORD kOpenRetryMs = 5000;
+constexpr DWORD kWatchPeriodMs = 2000;
 
 // On NT-family systems three of the events carry "Global\" names and a null DACL.
 constexpr ControlEventNames kEventNames = {{
@@ -33,7 +35,9 @@ struct BeepSetParameters {
 
 }  // namespace
 
-ServiceApp::ServiceApp() : primary_{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)} {}
+ServiceApp::ServiceApp()
+    : primary_{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+      exiting_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 ServiceApp::~ServiceApp() {
   StopDevices();
@@ -110,30 +114,59 @@ void ServiceApp::LoadSettings() {
   }
 }
 
-// Stop, wait 1 s, start, wait 0.1 s: one restart, never overlapping another.
-void ServiceApp::Restart() {
+// Stop, wait 1 s, start, wait 0.1 s: one restart, never overlapping another. The watcher saw
+// the count without the lock: it may have been a rescan's half-built list, and shut-down may
+// have begun while the watcher waited for its turn. Both are checked again under the lock.
+bool ServiceApp::Restart(RestartReason reason) {
   {
     std::lock_guard lock(restart_lock_);
+    if (reason == RestartReason::kCountChanged &&
+        (!watcher_running_ || Exiting() || EnumerateControllers().size() == started_count_)) {
+      return false;
+    }
     StopDevices();
-    Sleep(1000);
+    if (!Pause(1000)) return false;
     StartDevices();
   }
-  Sleep(100);
+  return Pause(100);
 }
 
 void ServiceApp::Rescan() {
-  Restart();
-  LoadSettings();
+  if (Restart(RestartReason::kRescan)) LoadSettings();
 }
 
+bool ServiceApp::Pause(DWORD ms) {
+  HANDLE waits[2];
+  DWORD count = 0;
+  for (const HANDLE event : {exiting_.get(), events_[kExitEvent].get()})
+    if (event != nullptr) waits[count++] = event;
+  if (count == 0) {
+    Sleep(ms);
+    return true;
+  }
+  const DWORD woken = WaitForMultipleObjects(count, waits, FALSE, ms);
+  if (woken == WAIT_TIMEOUT) return true;
+  if (woken < WAIT_OBJECT_0 + count && waits[woken - WAIT_OBJECT_0] != exiting_.get()) {
+    SetEvent(exiting_.get());
+    SetEvent(events_[kExitEvent].get());  // auto-reset: the main loop must still see it
+  }
+  return !Exiting();
+}
+
+bool ServiceApp::Exiting() const {
+  return exiting_ && WaitForSingleObject(exiting_.get(), 0) == WAIT_OBJECT_0;
+}
+
+// The watcher goes first: once it has ended, nothing can start the controllers again.
 void ServiceApp::ShutDown() {
+  watcher_running_ = false;
+  SetEvent(exiting_.get());
+  if (watcher_) WaitForSingleObject(watcher_.get(), INFINITE);
+  watcher_.reset();
   {
     std::lock_guard lock(restart_lock_);
     StopDevices();
   }
-  watcher_running_ = false;
-  if (watcher_) WaitForSingleObject(watcher_.get(), INFINITE);
-  watcher_.reset();
   CloseControlEventsAtExit(events_);
   mouse_device_.reset();
   beep_device_.reset();
@@ -162,7 +195,7 @@ void ServiceApp::StartDevices() {
   std::lock_guard lock(restart_lock_);
   const std::vector<std::string> paths = EnumerateControllers();
   started_count_ = paths.size();
-  Sleep(1500);
+  if (!Pause(1500)) return;
   if (version_.nt_family()) {
     mouse_device_.reset();  // closed before it is opened again
     mouse_device_.reset(CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE,
@@ -190,8 +223,8 @@ void ServiceApp::StartDevices() {
     auto controller = std::make_unique<UsbController>(context, number, paths[k]);
     int attempt = 1;
     while (controller->pipe().Open(paths[k]) != pipe_error::kSuccess) {
-      if (attempt++ == kOpenAttempts) return;  // the rest are not started
-      Sleep(5000);
+      // After the last attempt, or on exit, the rest are not started.
+      if (attempt++ == kOpenAttempts || !Pause(kOpenRetryMs)) return;
     }
     UsbController& started = *controller;
     controllers_.push_back(std::move(controller));
@@ -202,9 +235,9 @@ void ServiceApp::StartDevices() {
       WriteText(store_, key.get(), schema::kUsbId, paths[k]);
     }
     started.StartReader();
-    Sleep(1000);
+    if (!Pause(1000)) return;
     started.device().SendDeviceQuery();
-    Sleep(100);
+    if (!Pause(100)) return;
   }
 }
 
@@ -224,14 +257,10 @@ DWORD WINAPI ServiceApp::WatcherThread(void* self) {
 
 void ServiceApp::Watch() {
   while (watcher_running_) {
-    const std::size_t present = EnumerateControllers().size();
-    if (present != started_count_) {
-      Restart();
+    if (EnumerateControllers().size() != started_count_ && Restart(RestartReason::kCountChanged)) {
       SetEvent(events_[kSetupChangeEvent].get());
     }
-    // Sleep in steps, so that shut-down does not wait a whole period.
-    for (int step = 0; step < 20 && watcher_running_; ++step)
-      Sleep(100);
+    if (!Pause(kWatchPeriodMs)) return;
   }
 }
 

@@ -33,9 +33,15 @@ class ServiceApp {
   bool OpenBeepDevice();
   void Tick();
   void LoadSettings();
-  void Restart();
+  enum class RestartReason { kRescan, kCountChanged };
+  // False when it was not needed any more or cut short by an exit request.
+  bool Restart(RestartReason reason);
   void Rescan();
   void ShutDown();
+  // Waits `ms`; false at once when the service is to exit. An exit event seen here (the main
+  // thread may be inside a rescan) is passed on to the main loop.
+  bool Pause(DWORD ms);
+  bool Exiting() const;
 
   // Restarts, from the watcher or the rescan event, never overlap: each holds restart_lock_.
   void StartDevices();
@@ -51,6 +57,7 @@ class ServiceApp {
   ControlEvents events_;
   ScopedKernelHandle watcher_;
   std::atomic<bool> watcher_running_{true};
+  ScopedKernelHandle exiting_;  // manual reset: set once, when the service is to exit
   ScopedFileHandle mouse_device_;
   ScopedFileHandle beep_device_;
   bool dos_device_defined_ = false;

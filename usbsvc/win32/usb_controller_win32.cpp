@@ -1,6 +1,8 @@
 // One served USB controller.
 #include "usbsvc/win32/usb_controller_win32.h"
 
+#include <utility>
+
 #include "common/kernel_object_names.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
@@ -69,8 +71,12 @@ void UsbController::ReadLoop() {
 }
 
 void UsbController::ReopenClickAck() {
-  events_[Index(DeviceSignal::kClickChangeAck)].reset(
-      OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kClickChangeAckEvent));
+  ScopedKernelHandle handle(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kClickChangeAckEvent));
+  {
+    std::lock_guard lock(click_ack_lock_);
+    std::swap(events_[Index(DeviceSignal::kClickChangeAck)], handle);
+  }
+  // `handle` now owns the old event and closes it here, where no reader can be setting it.
 }
 
 void UsbController::Write(std::span<const std::uint8_t> bytes) {
@@ -78,6 +84,11 @@ void UsbController::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void UsbController::Set(DeviceSignal signal) {
+  if (signal == DeviceSignal::kClickChangeAck) {
+    std::lock_guard lock(click_ack_lock_);
+    if (const auto& event = events_[Index(signal)]) SetEvent(event.get());
+    return;
+  }
   const HANDLE event =
       signal == DeviceSignal::kBeep ? context_.beep_event : events_[Index(signal)].get();
   if (event != nullptr) SetEvent(event);

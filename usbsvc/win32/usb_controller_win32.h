@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -41,7 +42,7 @@ class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock
   // Sets the stop flag, wakes a blocked read and waits for the thread without a time limit.
   void StopReader();
   // Closes the click acknowledgement event held so far and opens it again (it exists while the
-  // click tool runs).
+  // click tool runs). Safe while the reader runs.
   void ReopenClickAck();
 
  private:
@@ -62,6 +63,8 @@ class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock
   DevicePipe pipe_;
   // Indexed by DeviceSignal; kBeep uses the service's event.
   std::array<ScopedKernelHandle, 7> events_;
+  // The click acknowledgement is replaced by the main thread and set by the reader.
+  std::mutex click_ack_lock_;
   std::unique_ptr<TouchDevice> device_;
   ScopedKernelHandle reader_;
   std::atomic<bool> stop_{false};
