@@ -224,10 +224,6 @@ class Services(OrbiskTest):
         self.wait_started()
         self.assertEqual(self.signal(), {"usb-setupchange": True, "usb-rescan": True,
                                          "serial-setupchange": True, "serial-rescan": True})
-        self.set_dword(GENERAL, "MouseMode", 2)
-        self.signal("usb-setupchange")
-        time.sleep(1.0)
-        self.expect_raw_pointer(controller)
         asked = controller.queries
         self.signal("usb-rescan")
         self.wait_until(lambda: controller.queries > asked, 12, "a second device query")
@@ -236,6 +232,10 @@ class Services(OrbiskTest):
         self.signal("serial-rescan")
         self.wait_until(lambda: self.serial_list().get("NextInstanceCount") == 1, 20, "COM5 listed")
         self.assertTrue(self.port_open(com5))
+        self.set_dword(GENERAL, "MouseMode", 2)
+        self.signal("usb-setupchange")
+        time.sleep(1.0)
+        self.expect_raw_pointer(controller)
         self.set_dword(GENERAL, "TickFreq", 1200)
         self.set_dword(GENERAL, "Ticklength", 40)
         self.signal("serial-setupchange")
