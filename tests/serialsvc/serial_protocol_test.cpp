@@ -94,6 +94,11 @@ TEST_F(SerialProtocolTest, AnswersAndTexts) {
   EXPECT_TRUE(decoder.answered());
   Feed({0x83, 0x05, 0x56, 0x31, 0x32});
   EXPECT_EQ(decoder.firmware(), "V12");
+  Feed({0x84, 0x05, 0x5A, 0x53, 0x31});
+  EXPECT_EQ(decoder.device_id(), "ZS1");
+  // A text message without text empties the text it replaces.
+  Feed({0x83, 0x02});
+  EXPECT_EQ(decoder.firmware(), "");
   Feed({0x84, 0x02});
   EXPECT_EQ(decoder.device_id(), "");
 }
