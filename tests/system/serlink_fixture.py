@@ -3,7 +3,6 @@ mouse driver stand-in, touchctl) with simulated serial controllers on pseudo-ter
 and the modem-line shim preloaded into every Wine process of the test."""
 
 import os
-import re
 import sys
 import time
 
@@ -28,6 +27,7 @@ class SerlinkTest(UsblinkTest):
 
     service = "serial"
     program = "Serlink"
+    executable = SERLINK
 
     def tearDown(self):
         super().tearDown()
@@ -38,30 +38,6 @@ class SerlinkTest(UsblinkTest):
         controller = serialsim.SerialController(self.world.prefix, number, answer=answer)
         self.serial_controllers.append(controller)
         return controller
-
-    def start(self, log_name="serlink.log", trace_beeps=False):
-        """Starts Serlink, its output to build/win64/sim/LOG_NAME. With `trace_beeps`, Wine's
-        relay trace of its Beep calls goes there too (`beeps()` reads them back)."""
-        self.log = os.path.join(BUILD, "sim", log_name)
-        env = None
-        if trace_beeps:
-            self.reg("add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d",
-                     "kernel32.Beep", "/f")
-            env = dict(self.world.env, WINEDEBUG="+relay")
-            if os.path.exists(self.log):
-                os.remove(self.log)
-        self.process = self.world.start(SERLINK, log=self.log, env=env)
-        return self.process
-
-    def beeps(self):
-        """(frequency, duration) of every Beep call so far."""
-        calls = []
-        with open(self.log, encoding="latin-1") as log:
-            for line in log:
-                match = re.search(r"Call KERNEL32\.Beep\(([0-9a-f]+),([0-9a-f]+)\)", line)
-                if match:
-                    calls.append((int(match.group(1), 16), int(match.group(2), 16)))
-        return calls
 
     def port_open(self, controller):
         """Whether a Windows program of the prefix has the controller's COM port open."""

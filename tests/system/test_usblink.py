@@ -117,10 +117,10 @@ class Devices(UsblinkTest):
 
 
 class Pointer(UsblinkTest):
-    def serve_one(self, **kind):
+    def serve_one(self, trace_beeps=False, **kind):
         self.add_mouse()
         controller = self.add_controller(0, **kind)
-        self.start()
+        self.start(trace_beeps=trace_beeps)
         self.wait_served([controller])
         self.mouse.take()
         return controller
@@ -133,6 +133,25 @@ class Pointer(UsblinkTest):
         self.assertEqual([(r["buttons"], r["x"], r["y"]) for r in records],
                          [(0, 32656, 32656), (1, 0, 0), (2, 0, 0)])
         self.wait_until(lambda: controller.ack_count() >= 2, 5, "two acknowledges")
+
+    def test_each_touch_down_ticks_once_with_the_loaded_tone(self):
+        self.set_dword("General", "ClickMode", 1)  # a tick at every touch-down
+        controller = self.serve_one(trace_beeps=True)
+        controller.down(8192, 8192)
+        controller.move(8200, 8192)  # still down: no second tick
+        controller.up(8200, 8192)
+        self.wait_until(lambda: len(self.beeps()) >= 1, 10, "the tick")
+        time.sleep(0.5)
+        self.assertEqual(self.beeps(), [(1711, 28)])
+        self.set_dword("General", "TickFreq", 2000)
+        self.set_dword("General", "Ticklength", 50)
+        self.assertEqual(self.touchctl("set", "usb", "setupchange")[0], 0)
+        time.sleep(0.5)
+        controller.down(4096, 4096)
+        controller.up(4096, 4096)
+        self.wait_until(lambda: len(self.beeps()) >= 2, 10, "the second tick")
+        time.sleep(0.5)
+        self.assertEqual(self.beeps(), [(1711, 28), (2000, 50)])
 
     def test_one_shot_right_click_signals_the_click_tool(self):
         self.set_dword("General", "ClickRightLeft", 1)

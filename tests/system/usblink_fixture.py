@@ -3,6 +3,7 @@ stand-in, simulated controllers, and Usblink itself, ended at the close of every
 
 import json
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -89,9 +90,32 @@ class UsblinkTest(unittest.TestCase):
         self.controllers.append(controller)
         return controller
 
-    def start(self, log_name="usblink.log"):
-        self.process = self.world.start(USBLINK, log=os.path.join(BUILD, "sim", log_name))
+    executable = USBLINK
+
+    def start(self, log_name=None, trace_beeps=False):
+        """Starts the service, its output to build/win64/sim/LOG_NAME (the program's name in lower
+        case by default). With `trace_beeps`, Wine's relay trace of its Beep calls goes there too
+        (`beeps()` reads them back)."""
+        self.log = os.path.join(BUILD, "sim", log_name or self.program.lower() + ".log")
+        env = None
+        if trace_beeps:
+            self.reg("add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/d",
+                     "kernel32.Beep", "/f")
+            env = dict(self.world.env, WINEDEBUG="+relay")
+            if os.path.exists(self.log):
+                os.remove(self.log)
+        self.process = self.world.start(self.executable, log=self.log, env=env)
         return self.process
+
+    def beeps(self):
+        """(frequency, duration) of every Beep call so far."""
+        calls = []
+        with open(self.log, encoding="latin-1") as log:
+            for line in log:
+                match = re.search(r"Call KERNEL32\.Beep\(([0-9a-f]+),([0-9a-f]+)\)", line)
+                if match:
+                    calls.append((int(match.group(1), 16), int(match.group(2), 16)))
+        return calls
 
     def wait_until(self, condition, timeout, what):
         end = time.monotonic() + timeout
