@@ -142,6 +142,18 @@ class Clicktog(ClicktogTest):
         self.assertIn("OK", texts)
         self.ui("ok", "About Clicktog")
 
+    def test_a_real_right_click_toggles_and_escape_closes_the_tool(self):
+        usb, serial = self.services_events(20)
+        self.start_tool()
+        box = self.window()
+        x, y = str(box["x"] + box["w"] // 2), str(box["y"] + box["h"] // 2)
+        subprocess.run(["xdotool", "mousemove", x, y, "click", "3"], env=self.world.env,
+                       check=True)
+        self.wait_until(lambda: self.click_right_left() == 1, 5, "ClickRightLeft 1")
+        subprocess.run(["xdotool", "key", "Escape"], env=self.world.env, check=True)
+        self.assertEqual(self.tool.wait(timeout=10), 0)
+        self.assertEqual(self.click_right_left(), 1)  # Esc changes nothing
+
     def test_second_instance_ends_at_once(self):
         usb, serial = self.services_events(20)
         self.start_tool()
