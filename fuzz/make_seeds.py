@@ -104,6 +104,18 @@ def replay_seeds():
             for number, line in enumerate(stream.read().splitlines()):
                 if line.strip() and not line.startswith(b"#"):
                     seeds["%s-line%d" % (name, number)] = line
+    # Two monitors, the replayed controller attached to the second: the display lookup.
+    seeds["two-monitors.reg"] = (
+        b"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\ZorvikTouchParam\\MonitorMaps]\r\n"
+        b"\"MultiMonSupport\"=dword:00000001\r\n\"MultiMonMode\"=dword:00000002\r\n"
+        b"\"MonitorCount\"=dword:00000002\r\n\"ActiveMonitor\"=dword:00000001\r\n\r\n"
+        b"[HKEY_LOCAL_MACHINE\\Software\\ZorvikTouchParam\\MonitorMaps\\Display00]\r\n"
+        b"\"AttachedDeviceNo\"=dword:00000000\r\n\r\n"
+        b"[HKEY_LOCAL_MACHINE\\Software\\ZorvikTouchParam\\MonitorMaps\\Display01]\r\n"
+        b"\"X\"=dword:00000400\r\n\"CX\"=dword:00000400\r\n\"CY\"=dword:00000300\r\n"
+        b"\"AttachedDeviceNo\"=dword:00000001\r\n\"Device00\"=\"\\\\\\\\?\\\\replay#0\"\r\n\r\n"
+        b"[HKEY_LOCAL_MACHINE\\Software\\ZorvikTouchParam\\General]\r\n"
+        b"\"MON01X\"=\"-12\"\r\n\"MON01XZOOM\"=\"990\"\r\n\"MON01XZOOMA\"=\"9900\"\r\n")
     seeds["set-dword"] = b"General\\MouseMode=dword:00000002"
     seeds["set-text"] = b"General\\MON00An=3"
     return seeds

@@ -16,9 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   std::string message;
   zorvik::ApplySetting(text.substr(0, 200), store, &message);
   zorvik::ParseScriptLine(text.substr(0, 400), &message);
-  // Whatever the export held, loading it gives defined settings.
-  const zorvik::SettingsLoader loader(store, zorvik::ServiceKind::kUsb, {1024, 768});
-  zorvik::DeviceSettings device = zorvik::NewDeviceSettings({1024, 768});
-  loader.LoadDevice(loader.LoadService(), "\\\\?\\replay#0", device);
+  // Whatever the export held, loading it gives defined settings, as either service loads them.
+  for (const auto kind : {zorvik::ServiceKind::kUsb, zorvik::ServiceKind::kSerial}) {
+    const zorvik::SettingsLoader loader(store, kind, {1024, 768});
+    zorvik::DeviceSettings device = zorvik::NewDeviceSettings({1024, 768});
+    loader.LoadDevice(loader.LoadService(), "\\\\?\\replay#0", device);
+  }
   return 0;
 }
