@@ -86,10 +86,7 @@ class Devices(UsblinkTest):
         controller = self.add_controller(0)
         self.start()
         self.wait_served([controller])
-        asked = controller.queries
-        self.assertEqual(self.touchctl("set", "usb", "rescan")[0], 0)
-        self.wait_until(lambda: controller.queries > asked, 12, "a second device query")
-        self.wait_served([controller])
+        self.rescan_and_wait_served([controller])
 
     def test_rescan_during_a_hot_plug_restart_leaves_one_consistent_list(self):
         # The watcher restarts for the new controller while the rescan asks for another restart:

@@ -121,10 +121,7 @@ class UsblinkControlEvents(FaultTest):
         controller = self.add_controller(0)
         self.start()
         self.wait_served([controller])
-        asked = controller.queries
-        self.assertEqual(self.touchctl("set", "usb", "rescan")[0], 0)
-        self.wait_until(lambda: controller.queries > asked, 12, "the rescan's device query")
-        self.wait_served([controller])
+        self.rescan_and_wait_served([controller])
         self.exit_and_time(4)
 
 
@@ -137,11 +134,7 @@ class UsblinkRestarts(FaultTest):
         self.start()
         self.wait_served(controllers)
         time.sleep(3.0)  # the watcher's pass after the first start is over
-        before = [c.queries for c in controllers]
-        self.assertEqual(self.touchctl("set", "usb", "rescan")[0], 0)
-        self.wait_until(lambda: all(c.queries > q for c, q in zip(controllers, before)), 15,
-                        "the rescan's device queries")
-        self.wait_served(controllers)
+        before = self.rescan_and_wait_served(controllers)
         time.sleep(9.0)  # long enough for a needless second restart to query again
         self.assertEqual([c.queries - q for c, q in zip(controllers, before)], [1, 1])
 

@@ -135,6 +135,16 @@ class UsblinkTest(unittest.TestCase):
         self.wait_until(served, timeout, "the controllers to be served")
         time.sleep(0.5)  # the settings load follows a start by about 0.2 s
 
+    def rescan_and_wait_served(self, controllers, timeout=15):
+        """Sets the rescan event, then waits until every controller was asked the device query
+        again and the list names them all."""
+        asked = [c.queries for c in controllers]
+        self.assertEqual(self.touchctl("set", "usb", "rescan")[0], 0)
+        self.wait_until(lambda: all(c.queries > q for c, q in zip(controllers, asked)), timeout,
+                        "the rescan's device queries")
+        self.wait_served(controllers)
+        return asked
+
     def start_waiter(self, *args):
         """touchctl in the background; returns a function that waits for it and gives its lines."""
         log = os.path.join(BUILD, "sim", "%s-waiter-%d.log" % (self.id().split(".")[-1],
