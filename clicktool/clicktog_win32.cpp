@@ -8,6 +8,7 @@
 #include "common/registry_settings_store_win32.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
+#include "common/win32/system_win32.h"
 
 namespace {
 
@@ -78,10 +79,7 @@ DWORD WINAPI AcknowledgementThread(void*) {
 // The service's event by its documented name, else by the "Global\" name under which the USB
 // service creates it on NT-family systems (which is another object outside session 0).
 HANDLE OpenClickChange(const char* name, const char* global_name, const char* message) {
-  HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
-  if (event == nullptr && global_name != nullptr) {
-    event = OpenEventA(EVENT_ALL_ACCESS, FALSE, global_name);
-  }
+  HANDLE event = OpenEventByEitherName(name, global_name);
   if (event == nullptr) MessageBoxA(nullptr, message, "Fatal Error", MB_ICONHAND);
   return event;
 }

@@ -35,4 +35,12 @@ void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const c
   if (view == nullptr) section.reset();
 }
 
+HANDLE OpenEventByEitherName(const char* name, const char* other_name) {
+  HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
+  if (event == nullptr && other_name != nullptr) {
+    event = OpenEventA(EVENT_ALL_ACCESS, FALSE, other_name);
+  }
+  return event;
+}
+
 }  // namespace zorvik

@@ -36,6 +36,11 @@ class NullDaclSecurity {
   bool valid_ = false;
 };
 
+// Opens an existing event with full access by `name`, else by `other_name` (may be null): peers
+// create some events with "Global\" and some without, and outside session 0 those are two
+// objects. Null when neither exists.
+HANDLE OpenEventByEitherName(const char* name, const char* other_name);
+
 // Creates (or opens) a named paging-file section that every process may open and maps all of
 // it read/write. Does nothing when `view` is already mapped; on failure both stay empty.
 void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const char* name,

@@ -2,6 +2,7 @@
 #include "panel/win32/service_events_win32.h"
 
 #include "common/kernel_object_names.h"
+#include "common/win32/system_win32.h"
 
 namespace zorvik::panel {
 namespace {
@@ -18,12 +19,6 @@ constexpr std::array<EventNames, ServiceEvents::kCount> kEventNames{{
     {names::kSerialSetupChangeEventGlobal, names::kSerialSetupChangeEvent},
     {names::kSerialRescanEventGlobal, names::kSerialRescanEvent},
 }};
-
-HANDLE OpenServiceEvent(const EventNames& names) {
-  HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, names.first);
-  if (event == nullptr) event = OpenEventA(EVENT_ALL_ACCESS, FALSE, names.service);
-  return event;
-}
 
 }  // namespace
 
@@ -43,7 +38,8 @@ void SignalServices(const ServiceEventPointers& events, ServiceRole role) {
 
 void ServiceEvents::Open() {
   for (std::size_t i = 0; i < handles_.size(); ++i) {
-    if (!handles_[i]) handles_[i].reset(OpenServiceEvent(kEventNames[i]));
+    if (!handles_[i])
+      handles_[i].reset(OpenEventByEitherName(kEventNames[i].first, kEventNames[i].service));
   }
 }
 

@@ -24,11 +24,9 @@ BOOL CSetupSetting::OnInitDialog() {
   }
   SetPosition(kSpeedSlider, static_cast<int>(GetDoubleClickTime()));
   const SetupValues values = ReadSetupValues(store_);
-  if (values.double_click_speed) {
+  if (values.double_click_speed) {  // otherwise the slider keeps the system's time
     SetPosition(kSpeedSlider, *values.double_click_speed);
     SetDoubleClickTime(static_cast<UINT>(*values.double_click_speed));
-  } else {
-    SetPosition(kSpeedSlider, static_cast<int>(GetDoubleClickTime()));
   }
   SetPosition(kToneSlider, values.tick_freq);
   SetPosition(kLengthSlider, values.tick_length);
