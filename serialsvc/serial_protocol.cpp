@@ -227,32 +227,40 @@ void SerialTouchDecoder::BuildByTracking() {
 }
 
 void SerialTouchDecoder::PublishPoints() {
-  const std::span<std::uint8_t> section = ports_.Section();
-  if (section.size() < kSerialPointFrameSize) return;
-  std::lock_guard lock(ports_.SectionLock());
-  StoreLe(section, 4, current_points_.count);
-  for (std::int32_t k = 0; k < current_points_.count; ++k) {
-    std::memcpy(section.data() + 8 + 20 * static_cast<std::size_t>(k),
-                &current_points_.records[static_cast<std::size_t>(k)], kSerialPublishedRecordBytes);
-  }
+  published_.count = current_points_.count;
+  const auto kept = static_cast<std::size_t>(
+      std::clamp<std::int32_t>(current_points_.count, 0, kSerialMaxRecords));
+  std::copy_n(current_points_.records.begin(), kept, published_.records.begin());
+  WriteSection();
 }
 
 void SerialTouchDecoder::PublishStatus(std::int32_t status) {
   current_points_.status = status;
-  const std::span<std::uint8_t> section = ports_.Section();
-  if (section.size() < kSerialPointFrameSize) return;
-  {
-    std::lock_guard lock(ports_.SectionLock());
-    StoreLe(section, 0, status);
-  }
-  ports_.StatusWritten();
+  published_.status = status;
+  if (WriteSection()) ports_.StatusWritten();
 }
 
 void SerialTouchDecoder::PublishCount(std::int32_t count) {
+  published_.count = count;
+  WriteSection();
+}
+
+// The whole frame in one hold of the lock: with several devices the section always holds one
+// device's status, count and records together, never one device's count beside another's
+// records.
+bool SerialTouchDecoder::WriteSection() {
   const std::span<std::uint8_t> section = ports_.Section();
-  if (section.size() < kSerialPointFrameSize) return;
+  if (section.size() < kSerialPointFrameSize) return false;
+  const auto kept =
+      static_cast<std::size_t>(std::clamp<std::int32_t>(published_.count, 0, kSerialMaxRecords));
   std::lock_guard lock(ports_.SectionLock());
-  StoreLe(section, 4, count);
+  StoreLe(section, 0, published_.status);
+  StoreLe(section, 4, published_.count);
+  for (std::size_t k = 0; k < kept; ++k) {
+    std::memcpy(section.data() + 8 + sizeof(SerialPointRecord) * k, &published_.records[k],
+                kSerialPublishedRecordBytes);
+  }
+  return true;
 }
 
 }  // namespace zorvik

@@ -67,6 +67,7 @@ class SerialTouchDecoder {
   void PublishPoints();
   void PublishStatus(std::int32_t status);
   void PublishCount(std::int32_t count);
+  bool WriteSection();
 
   SerialDevicePorts& ports_;
   Platform platform_;
@@ -92,6 +93,8 @@ class SerialTouchDecoder {
   DecodedFrame previous_frame_;
   SerialPointFrame current_points_;
   SerialPointFrame previous_points_;
+  // What this device last wrote into the shared section; every write rewrites all of it.
+  SerialPointFrame published_;
 };
 
 }  // namespace zorvik
