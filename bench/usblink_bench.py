@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Usblink under Wine: latency from a controller write to the pointer record leaving Usblink,
-and CPU use idle and at 200 cell frames per second with five fingers.
+and CPU use idle and at 200 cell frames per second with five fingers; then the same for the
+floor program (bench/latency_floor_win32.cpp) on the same pipe, and Usblink's figures as ratios
+to the floor's.
 
     python3 bench/usblink_bench.py [--touches 1000] [--seconds 10]
 Needs the win64 build (cmake --preset win64 && cmake --build --preset win64)."""
@@ -37,6 +39,67 @@ def cpu_share(pids, seconds, during=None):
     return [100 * (cpu_seconds(p) - b) / elapsed for p, b in zip(pids, before)]
 
 
+def measure(name, process, world, controller, mouse, args):
+    """Latency of single reports and CPU idle and at 200 cell frames/s, for the program that
+    serves the controller now."""
+    mouse.take()
+    controller.down(100, 100)
+    mouse.wait_for(1, timeout=5)
+    mouse.take()
+
+    # Latency: one report at a time (a raw move in MouseMode 2), to its record.
+    latencies = []
+    for i in range(args.touches):
+        x = 200 + (i * 97) % 16000
+        sent = time.monotonic()
+        controller.move(x, 8000)
+        records = mouse.wait_for(1, timeout=2)
+        if records:
+            latencies.append(records[0]["time"] - sent)
+        mouse.take()
+        if (i + 1) % 250 == 0:
+            print("  %s: %d of %d reports" % (name, i + 1, args.touches), flush=True)
+    latencies.sort()
+    result = {
+        "p50": latencies[len(latencies) // 2] * 1000,
+        "p99": latencies[int(len(latencies) * 0.99) - 1] * 1000,
+        "max": latencies[-1] * 1000,
+        "count": len(latencies),
+    }
+    controller.up()
+    time.sleep(0.5)
+
+    server = world.server_pid()
+    pids = [process.pid] + ([server] if server else [])
+    idle = cpu_share(pids, args.seconds)
+    result["idle"] = idle[0]
+    result["idle_server"] = idle[1] if server else float("nan")
+
+    frame = [(2000 + f * 3000, 3000 + f * 2500, 3) for f in range(5)]
+    period = 1 / 200
+    state = {"next": time.monotonic(), "frames": 0}
+
+    def feed():
+        now = time.monotonic()
+        if now >= state["next"]:
+            controller.fingers(frame, cx=256, cy=144)
+            state["frames"] += 1
+            state["next"] += period
+        else:
+            time.sleep(min(0.001, state["next"] - now))
+    busy = cpu_share(pids, args.seconds, during=feed)
+    mouse.take()
+    result["rate"] = state["frames"] / args.seconds
+    result["busy"] = busy[0]
+    result["busy_server"] = busy[1] if server else float("nan")
+    print("%s: latency over %d reports p50 %.2f ms, p99 %.2f ms, max %.2f ms; CPU idle %.2f %% "
+          "(wineserver %.2f %%); CPU at %.0f cell frames/s %.2f %% (wineserver %.2f %%)"
+          % (name, result["count"], result["p50"], result["p99"], result["max"], result["idle"],
+             result["idle_server"], result["rate"], result["busy"], result["busy_server"]),
+          flush=True)
+    return result
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(SOURCE, "build", "win64"))
@@ -53,57 +116,29 @@ def main():
     mouse = usbsim.MouseStandIn(world, sim)
     controller = usbsim.SimController(world, 0, sim)
     usblink = world.start("usbsvc/win32/Usblink.exe")
+    floor = None
     try:
         while controller.queries == 0:
             time.sleep(0.1)
         time.sleep(1.5)
-        mouse.take()
-        controller.down(100, 100)
-        mouse.wait_for(2)
-
-        # Latency: one report at a time (a raw move in MouseMode 2), to its record.
-        latencies = []
-        for i in range(args.touches):
-            x = 200 + (i * 97) % 16000
-            sent = time.monotonic()
-            controller.move(x, 8000)
-            records = mouse.wait_for(1, timeout=2)
-            if records:
-                latencies.append(records[0]["time"] - sent)
-        latencies.sort()
-        p50 = latencies[len(latencies) // 2] * 1000
-        p99 = latencies[int(len(latencies) * 0.99) - 1] * 1000
-        print("latency over %d touches: p50 %.2f ms, p99 %.2f ms, max %.2f ms"
-              % (len(latencies), p50, p99, latencies[-1] * 1000))
-        controller.up()
-
-        server = world.server_pid()
-        pids = [usblink.pid] + ([server] if server else [])
-        idle = cpu_share(pids, args.seconds)
-        print("CPU idle with a controller connected: Usblink %.2f %%, wineserver %.2f %%"
-              % (idle[0], idle[1] if server else float("nan")))
-
-        frame = [(2000 + f * 3000, 3000 + f * 2500, 3) for f in range(5)]
-        period = 1 / 200
-        state = {"next": time.monotonic(), "frames": 0}
-
-        def feed():
-            now = time.monotonic()
-            if now >= state["next"]:
-                controller.fingers(frame, cx=256, cy=144)
-                state["frames"] += 1
-                state["next"] += period
-            else:
-                time.sleep(min(0.001, state["next"] - now))
-        busy = cpu_share(pids, args.seconds, during=feed)
-        mouse.take()
-        print("CPU at %.0f cell frames/s, 5 fingers, 256 x 144 cells: Usblink %.2f %%, "
-              "wineserver %.2f %%" % (state["frames"] / args.seconds, busy[0],
-                                      busy[1] if server else float("nan")))
-    finally:
+        served = measure("Usblink", usblink, world, controller, mouse, args)
         world.run("tools/touchctl/touchctl.exe", "set", "usb", "exit")
         usblink.wait(timeout=15)
+
+        # The floor reads the same pipe under the same Wine, in the same run.
+        floor = world.start("bench/latency_floor.exe", controller.path)
+        time.sleep(1.5)
+        least = measure("floor", floor, world, controller, mouse, args)
+        print("Usblink / floor: p50 %.2f, p99 %.2f, CPU at %.0f frames/s %.2f"
+              % (served["p50"] / least["p50"], served["p99"] / least["p99"], served["rate"],
+                 served["busy"] / max(least["busy"], 0.01)))
+    finally:
+        if usblink.poll() is None:
+            world.run("tools/touchctl/touchctl.exe", "set", "usb", "exit")
+            usblink.wait(timeout=15)
         controller.unplug()
+        if floor is not None:
+            floor.wait(timeout=15)  # its pipe ended with the unplug
         mouse.close()
         subprocess.run([os.path.join(SOURCE, "tests/wine/world.sh"), "down", world.prefix])
 

@@ -1,8 +1,6 @@
 // Serlink's process object.
 #include "serialsvc/win32/serial_service_app_win32.h"
 
-#include <cstdio>
-
 #include "common/decimal_text.h"
 #include "common/kernel_object_names.h"
 #include "common/registry_batch_writer.h"
@@ -15,7 +13,6 @@ namespace {
 
 constexpr DWORD kBaudRate = 115200;
 constexpr DWORD kIdleCheckMs = 2000;
-constexpr DWORD kSleepStepMs = 100;
 constexpr int kLastPort = 100;
 constexpr int kQueryRounds = 2;
 
@@ -28,18 +25,12 @@ constexpr ControlEventNames kEventNames = {{
     {names::kSerialClickChangeEvent, names::kSerialClickChangeEvent, true},
 }};
 
-// The system's text for `code`, in a box with `caption`; the program goes on afterwards.
-void ReportFailure(const char* caption, DWORD code) {
-  char text[512] = {};
-  if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                     text, sizeof text, nullptr) == 0) {
-    std::snprintf(text, sizeof text, "Error %lu", static_cast<unsigned long>(code));
-  }
-  MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
-}
+// How often the exit looks for a failure box of the worker to close while it waits for it.
+constexpr DWORD kWorkerPollMs = 100;
 
-void ReportIfFailed(DWORD result, const char* caption) {
-  if (result != serial_result::kSuccess) ReportFailure(caption, result);
+BOOL CALLBACK CloseFailureBox(HWND window, LPARAM) {
+  PostMessageA(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
 }
 
 std::string PortName(int number) {
@@ -53,8 +44,9 @@ SerialServiceApp::SerialServiceApp()
 
 SerialServiceApp::~SerialServiceApp() {
   {
+    FailureReports ignored;  // the service is ending: nobody would answer a box
     std::lock_guard lock(device_lock_);
-    CloseAll();
+    CloseAll(ignored);
   }
   if (section_view_ != nullptr) UnmapViewOfFile(section_view_);
 }
@@ -62,7 +54,8 @@ SerialServiceApp::~SerialServiceApp() {
 void SerialServiceApp::Run() {
   version_ = ReadSystemVersion();
   if (!CreateControlEvents(version_, kEventNames, events_)) return;
-  worker_.reset(CreateThread(nullptr, 0, &SerialServiceApp::WorkerThread, this, 0, nullptr));
+  worker_stop_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  worker_.reset(CreateThread(nullptr, 0, &SerialServiceApp::WorkerThread, this, 0, &worker_id_));
   if (worker_) SetThreadPriority(worker_.get(), THREAD_PRIORITY_BELOW_NORMAL);
   RunControlLoop(events_, [this](ControlEvent event) {
     switch (event) {
@@ -97,16 +90,26 @@ void SerialServiceApp::LoadSettings() {
   }
 }
 
+// The worker is stopped first: a rebuild it has not begun never begins, one under way ends at
+// its next step, and nothing is opened again after the ports are closed here.
 void SerialServiceApp::ShutDown() {
-  {
-    std::lock_guard lock(device_lock_);
-    CloseAll();
-  }
   running_ = false;
-  if (worker_) WaitForSingleObject(worker_.get(), INFINITE);
-  worker_.reset();
+  if (worker_stop_) SetEvent(worker_stop_.get());
+  StopWorker();
+  {
+    FailureReports ignored;  // the service is ending: nobody would answer a box
+    std::lock_guard lock(device_lock_);
+    CloseAll(ignored);
+  }
   CloseControlEventsAtExit(events_);
   mouse_device_.reset();
+}
+
+void SerialServiceApp::StopWorker() {
+  if (!worker_) return;
+  while (WaitForSingleObject(worker_.get(), kWorkerPollMs) == WAIT_TIMEOUT)
+    EnumThreadWindows(worker_id_, &CloseFailureBox, 0);
+  worker_.reset();
 }
 
 DWORD WINAPI SerialServiceApp::WorkerThread(void* self) {
@@ -114,34 +117,41 @@ DWORD WINAPI SerialServiceApp::WorkerThread(void* self) {
   return 0;
 }
 
+bool SerialServiceApp::Rest(DWORD ms) {
+  if (worker_stop_) return WaitForSingleObject(worker_stop_.get(), ms) == WAIT_TIMEOUT;
+  Sleep(ms);
+  return running_;
+}
+
 void SerialServiceApp::Work() {
   while (running_) {
     if (!rescan_requested_) {
-      // The idle check, in steps so that the exit does not wait a whole period.
-      for (DWORD slept = 0; slept < kIdleCheckMs && running_; slept += kSleepStepMs)
-        Sleep(kSleepStepMs);
+      Rest(kIdleCheckMs);
       continue;
     }
-    Rebuild();
-    Sleep(100);
+    FailureReports reports;
+    Rebuild(reports);
+    reports.Show(running_);
+    if (!Rest(100)) break;
     SetEvent(events_[kSetupChangeEvent].get());  // the main thread loads settings into the devices
     rescan_requested_ = false;  // a request made during the rebuild is served by it
   }
 }
 
-void SerialServiceApp::Rebuild() {
+void SerialServiceApp::Rebuild(FailureReports& reports) {
   std::lock_guard lock(device_lock_);
-  CloseAll();
+  if (!running_) return;  // the exit came first
+  CloseAll(reports);
   if (first_start_) {
-    Sleep(1500);
-    ReopenFromList();
+    if (!Rest(1500)) return;
+    ReopenFromList(reports);
     first_start_ = false;
     return;
   }
-  Sleep(10);
-  FullScan();
-  Sleep(1000);  // the controllers answer the query meanwhile
-  RewriteList();
+  if (!Rest(10)) return;
+  FullScan(reports);
+  if (!Rest(1000)) return;  // the controllers answer the query meanwhile
+  RewriteList(reports);
 }
 
 bool SerialServiceApp::OpenMouseDevice() {
@@ -152,28 +162,28 @@ bool SerialServiceApp::OpenMouseDevice() {
   return static_cast<bool>(mouse_device_);
 }
 
-void SerialServiceApp::FullScan() {
+void SerialServiceApp::FullScan(FailureReports& reports) {
   if (!OpenMouseDevice()) return;
-  for (int number = 1; number <= kLastPort; ++number)
-    BringUp(number);
+  for (int number = 1; number <= kLastPort && running_; ++number)
+    BringUp(number, reports);
 }
 
-void SerialServiceApp::ReopenFromList() {
+void SerialServiceApp::ReopenFromList(FailureReports& reports) {
   if (!OpenMouseDevice()) return;
   const ScopedKey list = OpenKey(store_, store_.LocalMachine(), schema::kSerialActiveKey);
   if (!list) return;
   const std::int32_t count = ReadInt(store_, list.get(), schema::kNextInstanceCount).value_or(0);
-  for (int k = 0; k < count && k < schema::kMaxNumberedNames; ++k) {
+  for (int k = 0; k < count && k < schema::kMaxNumberedNames && running_; ++k) {
     const ScopedKey entry =
         OpenKey(store_, list.get(), schema::NumberedName(schema::kSerialDeviceSubkeyFormat, k));
     if (!entry) continue;
     const auto port = ReadText(store_, entry.get(), schema::kComId);
     if (!port) continue;
-    BringUp(AtoiRule(port->view()));
+    BringUp(AtoiRule(port->view()), reports);
   }
 }
 
-void SerialServiceApp::BringUp(int port_number) {
+void SerialServiceApp::BringUp(int port_number, FailureReports& reports) {
   const SerialServiceContext context{events_[kBeepEvent].get(),
                                      &mouse_device_,
                                      version_.nt_family() ? Platform::kNt : Platform::kOther,
@@ -183,21 +193,21 @@ void SerialServiceApp::BringUp(int port_number) {
   auto device = std::make_unique<SerialTouchDevice>(context, port_number);
   if (device->OpenPort(PortName(port_number).c_str(), 0, 0, false) != serial_result::kSuccess)
     return;  // missing or in use: skipped silently
-  ReportIfFailed(device->ConfigureLine(kBaudRate, 8, NOPARITY, ONESTOPBIT), "Serial Setup Error");
-  ReportIfFailed(device->SetEventMask(EV_RXCHAR), "Serial Setup Mask Error");
+  reports.AddIfFailed(device->ConfigureLine(kBaudRate, 8, NOPARITY, ONESTOPBIT),
+                      "Serial Setup Error");
+  reports.AddIfFailed(device->SetEventMask(EV_RXCHAR), "Serial Setup Mask Error");
   SerialTouchDevice& added = *device;
   devices_.push_back(std::move(device));
-  ReportIfFailed(added.PurgeBuffers(), "Serial Purge Error");
+  reports.AddIfFailed(added.PurgeBuffers(), "Serial Purge Error");
   OpenSharedSection(section_, section_view_, names::kSerialSection, kSerialPointFrameSize);
-  ReportIfFailed(added.StartListening(), "Serial StartListener Error");
+  reports.AddIfFailed(added.StartListening(), "Serial StartListener Error");
   Sleep(10);
-  for (int round = 0; round < kQueryRounds; ++round) {
-    added.SendCommand(1, 0);
+  // A port whose data does not drain gets no further round.
+  for (int round = 0; round < kQueryRounds && added.SendCommand(1, 0); ++round)
     Sleep(1);
-  }
 }
 
-void SerialServiceApp::RewriteList() {
+void SerialServiceApp::RewriteList(FailureReports& reports) {
   if (const ScopedKey root = OpenKey(store_, store_.LocalMachine(), schema::kRootKey)) {
     if (version_.nt_family()) {
       DeleteKeyTree(store_, root.get(), schema::kSerialActive);
@@ -205,9 +215,9 @@ void SerialServiceApp::RewriteList() {
       store_.DeleteKey(root.get(), schema::kSerialActive);
     }
   }
-  std::erase_if(devices_, [this](const std::unique_ptr<SerialTouchDevice>& device) {
+  std::erase_if(devices_, [this, &reports](const std::unique_ptr<SerialTouchDevice>& device) {
     if (device->decoder().answered()) return false;
-    Close(*device);
+    Close(*device, reports);
     return true;
   });
   // A key that cannot be created ends the rewrite; the devices keep running. (The writer's
@@ -227,14 +237,14 @@ void SerialServiceApp::RewriteList() {
   }
 }
 
-void SerialServiceApp::Close(SerialTouchDevice& device) {
-  ReportIfFailed(device.StopListening(INFINITE), "Serial Stop Listener Error");
-  ReportIfFailed(device.ClosePort(), "Serial Close Error");
+void SerialServiceApp::Close(SerialTouchDevice& device, FailureReports& reports) {
+  reports.AddIfFailed(device.StopListening(INFINITE), "Serial Stop Listener Error");
+  reports.AddIfFailed(device.ClosePort(), "Serial Close Error");
 }
 
-void SerialServiceApp::CloseAll() {
+void SerialServiceApp::CloseAll(FailureReports& reports) {
   for (const auto& device : devices_)
-    Close(*device);
+    Close(*device, reports);
   devices_.clear();
 }
 

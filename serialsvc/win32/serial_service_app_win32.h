@@ -15,6 +15,7 @@
 #include "common/win32/control_events_win32.h"
 #include "common/win32/handle_win32.h"
 #include "common/win32/system_win32.h"
+#include "serialsvc/win32/failure_reports_win32.h"
 #include "serialsvc/win32/serial_touch_device_win32.h"
 
 namespace zorvik {
@@ -35,21 +36,27 @@ class SerialServiceApp {
 
   static DWORD WINAPI WorkerThread(void* self);
   void Work();
-  void Rebuild();
-  // The steps below run with device_lock_ held.
+  // Sleeps `ms` unless the service is stopping; false when it is.
+  bool Rest(DWORD ms);
+  // Waits for the worker to end; a failure box it shows is closed, as nobody answers it now.
+  void StopWorker();
+  void Rebuild(FailureReports& reports);
+  // The steps below run with device_lock_ held; their failures are shown after it is released.
   bool OpenMouseDevice();
-  void FullScan();
-  void ReopenFromList();
-  void BringUp(int port_number);
-  void RewriteList();
-  void CloseAll();
-  void Close(SerialTouchDevice& device);
+  void FullScan(FailureReports& reports);
+  void ReopenFromList(FailureReports& reports);
+  void BringUp(int port_number, FailureReports& reports);
+  void RewriteList(FailureReports& reports);
+  void CloseAll(FailureReports& reports);
+  void Close(SerialTouchDevice& device, FailureReports& reports);
 
   SystemVersion version_;
   RegistrySettingsStore store_;
   ScreenSize primary_;
   ControlEvents events_;
   ScopedKernelHandle worker_;
+  DWORD worker_id_ = 0;
+  ScopedKernelHandle worker_stop_;  // set at exit: ends the worker's pauses at once
   std::atomic<bool> running_{true};
   std::atomic<bool> rescan_requested_{true};
   bool first_start_ = true;

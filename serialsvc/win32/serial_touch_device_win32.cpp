@@ -28,13 +28,16 @@ SerialTouchDevice::~SerialTouchDevice() {
   ClosePort();
 }
 
-void SerialTouchDevice::SendCommand(int type, std::int32_t value) {
+bool SerialTouchDevice::SendCommand(int type, std::int32_t value) {
   const auto frame = SerialCommandFrame(type, value);
-  if (!frame) return;
+  if (!frame) return true;
   const int repeats = type == 1 ? 2 : 1;
   for (int i = 0; i < repeats; ++i) {
-    WriteBytes(frame->data(), static_cast<DWORD>(frame->size()), nullptr, nullptr, INFINITE);
+    if (WriteBytes(frame->data(), static_cast<DWORD>(frame->size()), nullptr, nullptr,
+                   kCommandWriteTimeoutMs) != serial_result::kSuccess)
+      return false;
   }
+  return true;
 }
 
 void SerialTouchDevice::HandleEvent(DWORD events, DWORD /*errors*/) {
@@ -46,7 +49,12 @@ void SerialTouchDevice::HandleEvent(DWORD events, DWORD /*errors*/) {
 }
 
 void SerialTouchDevice::ReopenClickAck() {
-  click_ack_.reset(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kClickChangeAckEvent));
+  ScopedKernelHandle handle(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kClickChangeAckEvent));
+  {
+    std::lock_guard lock(click_ack_lock_);
+    std::swap(click_ack_, handle);
+  }
+  // `handle` now owns the old event and closes it here, where the listener cannot be setting it.
 }
 
 void SerialTouchDevice::Set(SerialSignal signal) {
@@ -55,9 +63,11 @@ void SerialTouchDevice::Set(SerialSignal signal) {
     case SerialSignal::kBeep:
       event = context_.beep_event;
       break;
-    case SerialSignal::kClickChangeAck:
-      event = click_ack_.get();
-      break;
+    case SerialSignal::kClickChangeAck: {
+      std::lock_guard lock(click_ack_lock_);
+      if (click_ack_) SetEvent(click_ack_.get());
+      return;
+    }
     case SerialSignal::kPointsUpdated:
       event = ipc_event_.get();
       break;

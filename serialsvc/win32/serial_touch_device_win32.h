@@ -15,6 +15,8 @@
 
 namespace zorvik {
 
+inline constexpr DWORD kCommandWriteTimeoutMs = 500;
+
 // What every device shares with the service.
 struct SerialServiceContext {
   HANDLE beep_event = nullptr;
@@ -33,10 +35,13 @@ class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
   int port_number() const { return port_number_; }
   SerialTouchDecoder& decoder() { return decoder_; }
 
-  // Writes a command frame (type 1 twice) with a blocking write; the result is not examined.
-  void SendCommand(int type, std::int32_t value);
+  // Writes a command frame (type 1 twice). Each write is bounded: a port whose data never
+  // drains holds the caller (and the port's reads) for at most kCommandWriteTimeoutMs. After a
+  // write that did not complete no repeat follows; false then.
+  bool SendCommand(int type, std::int32_t value);
   void HandleEvent(DWORD events, DWORD errors) override;
-  // Closes the click acknowledgement event held so far and opens it again.
+  // Opens the click acknowledgement event again and closes the one held so far, never while
+  // the listener is setting it.
   void ReopenClickAck();
 
  private:
@@ -50,6 +55,7 @@ class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
   int port_number_;
   VirtualMouseOutput pointer_;
   ScopedKernelHandle ipc_event_;
+  std::mutex click_ack_lock_;
   ScopedKernelHandle click_ack_;
   SerialTouchDecoder decoder_;
 };

@@ -3,13 +3,17 @@
 // a communication event; every event wait would then end without event bits. Here those
 // requests succeed on pseudo-terminals, with the lines of a connected, idle device, so that
 // received characters are reported as on real hardware. Everything else is passed through.
+// With SERIALSIM_REFUSE_LINE_SETTINGS set in the environment, line settings on pseudo-terminals
+// are refused (EIO), as by a port whose driver fails: a failure the Windows side reports.
 #include <dlfcn.h>
+#include <termios.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 
 namespace {
 
@@ -26,6 +30,7 @@ bool IsModemLineRequest(unsigned long request) {
 }
 
 using IoctlFunction = int (*)(int, unsigned long, ...);
+using TcsetattrFunction = int (*)(int, int, const struct termios*);
 
 IoctlFunction RealIoctl() {
   static const auto real = reinterpret_cast<IoctlFunction>(dlsym(RTLD_NEXT, "ioctl"));
@@ -52,4 +57,17 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
   }
   errno = saved_errno;
   return 0;
+}
+
+extern "C" int tcsetattr(int fd, int when, const struct termios* settings) {
+  static const auto real = reinterpret_cast<TcsetattrFunction>(dlsym(RTLD_NEXT, "tcsetattr"));
+  if (std::getenv("SERIALSIM_REFUSE_LINE_SETTINGS") != nullptr && IsPseudoTerminal(fd)) {
+    errno = EIO;
+    return -1;
+  }
+  if (real == nullptr) {
+    errno = ENOSYS;
+    return -1;
+  }
+  return real(fd, when, settings);
 }

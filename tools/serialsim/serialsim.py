@@ -22,6 +22,7 @@ import subprocess
 import sys
 import threading
 import time
+import termios
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "usbsim"))
@@ -111,6 +112,14 @@ class PtyPort:
             except BlockingIOError:
                 select.select([], [self.master], [], 0.1)
 
+    def stop_output(self):
+        """The port's output is suspended, as by a modem that never lets data out: a write of
+        the Windows side then never completes."""
+        termios.tcflow(self.slave, termios.TCOOFF)
+
+    def restart_output(self):
+        termios.tcflow(self.slave, termios.TCOON)
+
     def close(self):
         if os.path.lexists(self.link):
             os.remove(self.link)
@@ -130,6 +139,7 @@ class SerialController:
         self.device_id = device_id
         self.received = bytearray()
         self.queries = 0
+        self.other_frames = 0  # 4-byte frames that are not the query
         self.lock = threading.Lock()
         self.running = True
         self.thread = threading.Thread(target=self._serve, daemon=True)
@@ -148,6 +158,8 @@ class SerialController:
                     if frame == QUERY:
                         self.queries += 1
                         self._answer()
+                    else:
+                        self.other_frames += 1
 
     def _answer(self):
         if self.answer == "silent":
@@ -159,6 +171,18 @@ class SerialController:
 
     def send(self, data):
         self.port.write(data)
+
+    def stall(self):
+        """Nothing the host writes reaches the controller until `resume`."""
+        self.port.stop_output()
+
+    def resume(self):
+        self.port.restart_output()
+
+    def received_whole_queries_only(self):
+        """Whether everything received so far was whole query frames."""
+        with self.lock:
+            return not self.received and self.other_frames == 0
 
     def touch(self, fingers, width=1024, height=768):
         self.send(fingers_frame(fingers, width, height))

@@ -1,5 +1,6 @@
 // touchctl: a console tool for support engineers and the system tests.
-//   touchctl set usb|serial beep|setupchange|rescan|exit|clickchange
+//   touchctl set usb|serial ROLE [ROLE...]   set the service's events, in order, back to back
+//                                    (ROLE: beep|setupchange|rescan|exit|clickchange)
 //   touchctl points                  print the point and raw-cell sections now
 //   touchctl wait-points [MS]        wait for the next published frame, then print them
 //   touchctl serial-watch MS         for MS ms, print the serial section each time it is published
@@ -30,7 +31,7 @@ namespace {
 using namespace zorvik;
 
 constexpr char kUsage[] =
-    "usage: touchctl set usb|serial beep|setupchange|rescan|exit|clickchange\n"
+    "usage: touchctl set usb|serial beep|setupchange|rescan|exit|clickchange [ROLE...]\n"
     "       touchctl points | touchctl wait-points [MS] | touchctl list\n"
     "       touchctl wait-event NAME [MS] | count-event NAME MS | signal NAME\n"
     "       touchctl serial-watch MS\n";
@@ -212,7 +213,12 @@ void PrintList(RegistrySettingsStore& store, const char* label, const char* key_
 
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
-  if (argc >= 4 && std::strcmp(argv[1], "set") == 0) return SetEventByRole(argv[2], argv[3]);
+  if (argc >= 4 && std::strcmp(argv[1], "set") == 0) {
+    for (int k = 3; k < argc; ++k) {
+      if (const int result = SetEventByRole(argv[2], argv[k])) return result;
+    }
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "points") == 0) return PrintSections();
   if (argc >= 2 && std::strcmp(argv[1], "wait-points") == 0) {
     return WaitPoints(argc >= 3 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : 5000);
