@@ -142,6 +142,54 @@ TEST_F(SerialProtocolTest, AllPairsFirstThenTracking) {
   EXPECT_EQ(Pairs(), (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}}));
 }
 
+// A second finger lands beside a held one: 2 X and 2 Y shadows, so two real points and two
+// ghosts. The pair near the held point is kept, first and with its id, and the other finger
+// takes the shadows left over; without tracking the decoder would publish the two ghosts.
+// Pixels on the 1024 x 768 monitor: X is sensor / 16, Y is sensor * 3 / 64.
+class SerialTrackingTest : public SerialProtocolTest {
+ protected:
+  using Published = std::array<int, 5>;  // id, x1, y1, x2, y2 as the section holds them
+
+  // Holds one finger at X 200..204, Y 300..303 (first..second end), then adds a second finger
+  // at X 750..754, Y 600..603 while the held finger's second ends move by `dx` pixels in X and
+  // `dy3` times 3 pixels in Y.
+  void HoldThenAddAFinger(int dx, int dy3) {
+    Feed(Frame(0x81, 1, 1, {{3200, 3264, 6400, 6464}}));
+    ASSERT_EQ(Record(0), (Published{0, 200, 300, 204, 303}));
+    Feed(Frame(0x81, 2, 2,
+               {{3200, 3264 + 16 * dx, 12800, 12864}, {12000, 12064, 6400, 6464 + 64 * dy3}}));
+  }
+  Published Record(std::size_t k) const {
+    return {ports.Field(k, 0), ports.Field(k, 2), ports.Field(k, 4), ports.Field(k, 6),
+            ports.Field(k, 8)};
+  }
+};
+
+TEST_F(SerialTrackingTest, SecondFingerBesideAHeldOneIsPairedWithTheLeftoverShadows) {
+  HoldThenAddAFinger(34, 5);  // 34 + 15 = 49 pixels from the held point: near
+  EXPECT_EQ(ports.Int(0), 1);
+  EXPECT_EQ(ports.Int(4), 2);
+  EXPECT_EQ(Record(0), (Published{0, 200, 300, 238, 318}));  // the held finger, moved
+  EXPECT_EQ(Record(1), (Published{1, 750, 600, 754, 603}));  // the new finger
+  EXPECT_EQ(Pairs(), (std::vector<std::pair<int, int>>{{0, 1}, {1, 0}}));
+
+  // It stays tracked while it moves on, by under 50 pixels each frame.
+  Feed(Frame(0x81, 2, 2,
+             {{3200, 3264 + 16 * 60, 12800, 12864}, {12000, 12064, 6400, 6464 + 64 * 3}}));
+  EXPECT_EQ(Record(0), (Published{0, 200, 300, 264, 312}));
+  EXPECT_EQ(Record(1), (Published{1, 750, 600, 754, 603}));
+}
+
+TEST_F(SerialTrackingTest, FiftyPixelsFromTheHeldPointIsNoLongerNear) {
+  // Measured between second ends: the first ends have not moved at all.
+  HoldThenAddAFinger(35, 5);
+  EXPECT_EQ(ports.Int(0), 1);
+  EXPECT_EQ(ports.Int(4), 2);
+  EXPECT_EQ(Record(0), (Published{0, 200, 600, 239, 603}));
+  EXPECT_EQ(Record(1), (Published{1, 750, 300, 754, 318}));
+  EXPECT_EQ(Pairs(), (std::vector<std::pair<int, int>>{{0, 0}, {1, 1}}));
+}
+
 TEST_F(SerialProtocolTest, ShadowCountChangeIsAnnouncedBeforeTheNewSet) {
   Feed(Frame(0x81, 1, 1, {{5000, 5000, 5000, 5000}}));
   ports.signals.clear();

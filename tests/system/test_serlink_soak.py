@@ -1,12 +1,13 @@
 """Soak: serial controllers come and go between rescans while noise and touches play. Serlink
-never hangs or crashes, always lists exactly the controllers that answer, and neither its open
-descriptors nor its threads grow from one rebuild to the next."""
+never hangs or crashes, always lists exactly the controllers that answer, and neither its handles
+(the wineserver's count: events, mutexes, threads, ports, keys) nor its descriptors and threads
+grow from one rebuild to the next."""
 
 import random
 import time
 
 from serlink_fixture import SerlinkTest
-from test_soak import CYCLES, resources
+from test_soak import CYCLES, HandleLedger, handle_census, resources
 
 PORTS = (3, 8, 15)
 
@@ -19,6 +20,7 @@ class SerlinkSoak(SerlinkTest):
         self.wait_started()
         present = {}
         baseline = None
+        ledger = HandleLedger()
         for cycle in range(CYCLES):
             wanted = set(rng.sample(PORTS, rng.randint(0, len(PORTS))))
             for number in PORTS:
@@ -38,10 +40,14 @@ class SerlinkSoak(SerlinkTest):
                 controller.lift()
             time.sleep(0.5)
             self.assertIsNone(self.process.poll(), "Serlink ended in cycle %d" % cycle)
-            print("cycle %d: ports %s, fds/threads %s" % (cycle, sorted(present),
-                                                         resources(self.process.pid)), flush=True)
+            census = handle_census(self, "Serlink.exe")
+            ledger.record(cycle, len(present), census)
+            print("cycle %d: ports %s, fds/threads %s, handles %d %s" % (
+                cycle, sorted(present), resources(self.process.pid), census["handles"],
+                census["types"]), flush=True)
             if cycle == 1:
                 baseline = (len(present), resources(self.process.pid))
+        self.assertEqual(ledger.grown, [])
         if baseline is not None:
             files, threads = resources(self.process.pid)
             # Each listed port may hold a descriptor and a listener thread (and Wine's wait

@@ -2,10 +2,11 @@
 mouse driver records, exit codes."""
 
 import os
+import subprocess
 import time
 import unittest
 
-from usblink_fixture import CLICK_ACK, USBLINK, UsblinkTest
+from usblink_fixture import CLICK_ACK, USBLINK, PipeWatch, UsblinkTest
 
 POINT_EVENT = "Global\\MERIDAX_MTOUCHPOINT_IPC_INTERFACE_0401"
 POINT_EVENT_ALL = "Global\\MERIDAX_MTOUCHPOINT_IPC_INTERFACE_0401_ZORVIK"
@@ -89,17 +90,41 @@ class Devices(UsblinkTest):
         self.rescan_and_wait_served([controller])
 
     def test_rescan_during_a_hot_plug_restart_leaves_one_consistent_list(self):
-        # The watcher restarts for the new controller while the rescan asks for another restart:
-        # the two run one after the other, never interleaved.
+        # The watcher restarts for the new controller; a rescan asked for while that restart runs
+        # waits for it to end, then restarts everything once more: two whole restarts, one after
+        # the other, never interleaved, and none dropped.
         self.add_mouse()
         controllers = [self.add_controller(0)]
         self.start()
         self.wait_served(controllers)
+        before = controllers[0].queries
+        first_pipe = controllers[0].pipe_paths()[0]
+        first_watch = PipeWatch(self.world, [first_pipe])
+        self.addCleanup(first_watch.stop)
+        self.assertTrue(first_watch.held[first_pipe], "the served pipe is not seen open")
         controllers.append(self.add_controller(1))
-        time.sleep(2.5)  # the watcher has seen the new count and is restarting
+        new_pipe = controllers[1].pipe_paths()[0]
+        new_watch = PipeWatch(self.world, [new_pipe])
+        self.addCleanup(new_watch.stop)
+        self.wait_until(lambda: not first_watch.held[first_pipe], 6,
+                        "the watcher's restart to stop the controllers")
         self.assertEqual(self.touchctl("set", "usb", "rescan")[0], 0)
-        time.sleep(1.0)
-        self.wait_served(controllers, timeout=20)
+        # The watcher's restart asks the new controller last, at its very end (3.6 s after the
+        # stop): not asked yet, so the rescan came while that restart was running.
+        self.assertEqual(controllers[1].queries, 0, "the rescan came after the restart")
+        self.assertEqual(new_watch.changes, [])
+
+        self.wait_until(lambda: controllers[1].queries >= 2 and
+                        controllers[0].queries >= before + 2, 20, "two restarts")
+        time.sleep(3.0)  # longer than a watcher period: no third restart follows
+        self.assertEqual((controllers[0].queries - before, controllers[1].queries), (2, 2))
+        first_seen = [(at, held) for at, _, held in first_watch.changes]
+        new_seen = [(at, held) for at, _, held in new_watch.changes]
+        self.assertEqual([held for _, held in first_seen], [False, True, False, True])
+        self.assertEqual([held for _, held in new_seen], [True, False, True])
+        # The rescan's restart stopped the controllers only after the watcher's had opened both.
+        self.assertLess(new_seen[0][0], first_seen[2][0])
+        self.wait_served(controllers)
         usb, _ = self.lists()
         self.assertEqual([d["key"] for d in usb["devices"]], ["USB01", "USB02"])
         self.assertEqual([d["USBID"] for d in usb["devices"]], [c.path for c in controllers])
@@ -171,6 +196,29 @@ class Pointer(UsblinkTest):
         controller.move(4096, 4096)
         records = self.mouse.wait_for(3)
         self.assertEqual((records[2]["x"], records[2]["y"]), (16383, 16383))  # raw, unsmoothed
+
+
+class RealPointer(UsblinkTest):
+    def pointer_at(self):
+        out = subprocess.run(["xdotool", "getmouselocation"], env=self.world.env, check=True,
+                             capture_output=True, text=True).stdout.split()
+        return tuple(int(field.split(":")[1]) for field in out[:2])
+
+    def test_a_touch_moves_the_x_pointer_to_its_place(self):
+        # The stand-in passes Usblink's records on to the X server: the whole loop from a
+        # finger on the controller to the pointer of the desktop.
+        self.add_mouse(drive_pointer=True)
+        controller = self.add_controller(0)
+        self.start()
+        self.wait_served([controller])
+        subprocess.run(["xdotool", "mousemove", "900", "50"], env=self.world.env, check=True)
+        for _ in range(4):
+            controller.move(4096, 12288)  # a quarter across, three quarters down
+        controller.up(4096, 12288)
+        self.mouse.wait_for(6)
+        x, y = self.pointer_at()
+        self.assertLessEqual(abs(x - 256), 2)
+        self.assertLessEqual(abs(y - 576), 2)
 
 
 class Multitouch(UsblinkTest):

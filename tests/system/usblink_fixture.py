@@ -81,8 +81,8 @@ class UsblinkTest(unittest.TestCase):
         lines = [json.loads(line) for line in out.splitlines() if line.strip()]
         return lines[0]["usb"], lines[1]["serial"]
 
-    def add_mouse(self):
-        self.mouse = usbsim.MouseStandIn(self.world, self.sim_dir)
+    def add_mouse(self, drive_pointer=False):
+        self.mouse = usbsim.MouseStandIn(self.world, self.sim_dir, drive_pointer=drive_pointer)
         return self.mouse
 
     def add_controller(self, number, **kind):

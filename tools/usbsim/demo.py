@@ -19,6 +19,9 @@ import usbsim  # noqa: E402
 
 BUTTONS = {0: "move", 1: "left press", 2: "left release", 4: "right press", 8: "right release"}
 POPUP = "Global\\MERIDAX_MTOUCHPOINT_POPUP_EVENT"
+RELEASES = (2, 8)
+HOLD_FRAMES = 7  # cell frames one second apart: a 7 s hold, 5 s needed by default
+MINUTE_MARGIN = 1.0  # seconds kept clear of each change of minute
 
 
 class Session:
@@ -146,21 +149,60 @@ def play(world, mouse, controller, s):
     controller.fingers([])
     settle(3)
 
+    popup_hold(world, mouse, controller, s)
+
+
+def show_to_release(mouse, s, timeout=5):
+    """Shows the pointer records up to the button release, however many come before it."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        records = mouse.take()
+        s.show(records)
+        if any(r["buttons"] in RELEASES for r in records):
+            return
+        time.sleep(0.05)
+    s.say("    no button release within %d s" % timeout)
+
+
+def seconds_to_wait_for_hold(into_minute, hold_seconds):
+    """How long to wait, `into_minute` seconds into a minute, before a hold of `hold_seconds`
+    ends at least `MINUTE_MARGIN` before the change of minute."""
+    if into_minute + hold_seconds <= 60 - MINUTE_MARGIN:
+        return 0.0
+    return 60 - into_minute + MINUTE_MARGIN
+
+
+def popup_hold(world, mouse, controller, s):
+    """A finger held near the right edge, then lifted: the popup event and the release."""
     s.gesture("popup hold", "hold a finger 6 s near the right edge, then lift: the popup gesture")
+    # Usblink measures a hold by the clock's seconds inside one minute, so a hold that crosses a
+    # change of minute never counts: start it only when the whole hold fits in one minute.
+    hold_seconds = 0.5 + HOLD_FRAMES  # the event waiter's start, then one frame a second
+    wait = seconds_to_wait_for_hold(time.time() % 60, hold_seconds)
+    if wait > 0:
+        s.say("    waiting %.1f s for the next minute, so that the hold does not cross a change "
+              "of minute" % wait)
+        time.sleep(wait)
+    started = time.time() % 60
+    s.say("    the hold runs from %.1f s to %.1f s into the minute"
+          % (started, started + hold_seconds))
     popup = world.start("tools/touchctl/touchctl.exe", "wait-event", POPUP, "15000",
                         log=os.path.join(s.out_dir, "popup.log"))
     time.sleep(0.5)
     held = (0.99, 0.5)
     s.touch(*held)
-    for _ in range(7):
+    for _ in range(HOLD_FRAMES):
         controller.fingers([(int(held[0] * 16383), int(held[1] * 16383), 3)])
         time.sleep(1.0)
+    s.show(mouse.take())
+    s.say("    lift")
     controller.fingers([])
-    settle(3)
+    show_to_release(mouse, s)
     popup.wait(timeout=15)
     with open(os.path.join(s.out_dir, "popup.log"), encoding="latin-1") as log:
         signalled = '"signalled"' in log.read()
     s.say("    popup event %s" % ("set" if signalled else "NOT set"))
+    return signalled
 
 
 def main():

@@ -139,13 +139,50 @@ class WineWorld:
             os.remove(path)
 
 
+class XPointer:
+    """Does with the X server's pointer what a Windows mouse driver does with a MOUSE_INPUT_DATA
+    record: moves it (absolute 0..65535 over the screen, or by a relative amount) and presses or
+    releases its buttons, through XTest (xdotool). A program under Wine then receives the touch
+    as real pointer input."""
+
+    MOVE_ABSOLUTE = 0x0001
+    BUTTONS = ((0x0001, "mousedown", "1"), (0x0002, "mouseup", "1"),
+               (0x0004, "mousedown", "3"), (0x0008, "mouseup", "3"))
+
+    def __init__(self, env):
+        self.env = env
+        out = subprocess.run(["xdotool", "getdisplaygeometry"], env=env, check=True,
+                             capture_output=True, text=True).stdout.split()
+        self.width, self.height = int(out[0]), int(out[1])
+
+    def screen_point(self, x, y):
+        """The pixel an absolute position 0..65535 stands for."""
+        return (min(self.width - 1, x * self.width // 65536),
+                min(self.height - 1, y * self.height // 65536))
+
+    def apply(self, record):
+        args = []
+        if record["flags"] & self.MOVE_ABSOLUTE:
+            args += ["mousemove", *map(str, self.screen_point(record["x"], record["y"]))]
+        elif record["x"] or record["y"]:
+            args += ["mousemove_relative", "--", str(record["x"]), str(record["y"])]
+        for bit, command, button in self.BUTTONS:
+            if record["buttons"] & bit:
+                args += [command, button]
+        if args:
+            subprocess.run(["xdotool", *args], env=self.env, check=True)
+
+
 class MouseStandIn:
-    """A FIFO behind \\\\.\\MeridaxMouse and a reader of its 24-byte MOUSE_INPUT_DATA records."""
+    """A FIFO behind \\\\.\\MeridaxMouse and a reader of its 24-byte MOUSE_INPUT_DATA records.
+    With `drive_pointer`, every record also moves the X server's pointer and presses its buttons
+    (XPointer), so that the service's output reaches the Windows programs as real input."""
 
     RECORD = struct.Struct("<HHHHIiiI")
 
-    def __init__(self, world, folder):
+    def __init__(self, world, folder, drive_pointer=False):
         self.world = world
+        self.pointer = XPointer(world.env) if drive_pointer else None
         folder = os.path.abspath(folder)
         os.makedirs(folder, exist_ok=True)
         self.fifo = os.path.join(folder, "meridaxmouse")
@@ -167,9 +204,12 @@ class MouseStandIn:
             while len(pending) >= 24:
                 unit, flags, buttons, _, _, x, y, extra = self.RECORD.unpack(pending[:24])
                 pending = pending[24:]
+                record = {"flags": flags, "buttons": buttons, "x": x, "y": y, "extra": extra,
+                          "time": time.monotonic()}
+                if self.pointer:
+                    self.pointer.apply(record)
                 with self.lock:
-                    self.records.append({"flags": flags, "buttons": buttons, "x": x, "y": y,
-                                         "extra": extra, "time": time.monotonic()})
+                    self.records.append(record)
 
     def take(self):
         with self.lock:
