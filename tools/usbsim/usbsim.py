@@ -141,8 +141,8 @@ class WineWorld:
 
 class XPointer:
     """Does with the X server's pointer what a Windows mouse driver does with a MOUSE_INPUT_DATA
-    record: moves it (absolute 0..65535 over the screen, or by a relative amount) and presses or
-    releases its buttons, through XTest (xdotool). A program under Wine then receives the touch
+    record: a move record moves it (absolute 0..65535 over the screen, or by a relative amount),
+    a button record presses or releases a button where the pointer is, through XTest (xdotool). A program under Wine then receives the touch
     as real pointer input."""
 
     MOVE_ABSOLUTE = 0x0001
@@ -162,7 +162,9 @@ class XPointer:
 
     def apply(self, record):
         args = []
-        if record["flags"] & self.MOVE_ABSOLUTE:
+        if record["buttons"]:
+            pass  # a button record carries no position: the pointer stays where it is
+        elif record["flags"] & self.MOVE_ABSOLUTE:
             args += ["mousemove", *map(str, self.screen_point(record["x"], record["y"]))]
         elif record["x"] or record["y"]:
             args += ["mousemove_relative", "--", str(record["x"]), str(record["y"])]
