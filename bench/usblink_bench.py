@@ -9,6 +9,7 @@ Needs the win64 build (cmake --preset win64 && cmake --build --preset win64)."""
 
 import argparse
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -100,6 +101,48 @@ def measure(name, process, world, controller, mouse, args):
     return result
 
 
+def syscalls_during(pid, action, folder, name):
+    """The system calls of every thread of `pid` while `action` runs, counted by strace:
+    {"total": n, "calls": {syscall: n}}."""
+    out = os.path.join(folder, name + ".strace")
+    tracer = subprocess.Popen(["strace", "-f", "-c", "-o", out, "-p", str(pid)],
+                              stderr=subprocess.DEVNULL)
+    time.sleep(1.0)  # attached to every thread
+    action()
+    time.sleep(0.5)
+    tracer.send_signal(signal.SIGINT)
+    tracer.wait(timeout=10)
+    calls = {}
+    with open(out) as table:
+        for line in table:
+            fields = line.split()
+            if len(fields) >= 5 and fields[0][0].isdigit() and fields[-1] != "total":
+                calls[fields[-1]] = int(fields[3])
+    return {"total": sum(calls.values()), "calls": calls}
+
+
+def syscalls_per_report(name, process, controller, mouse, folder, reports=200):
+    """System calls per single-touch report and per cell frame: a figure the machine's load does
+    not move. Under Wine every wineserver request is a write and a read on the thread's request
+    pipes, so these counts follow the server round trips."""
+    figures = {}
+    for kind, send in (("report", lambda i: controller.move(200 + i * 50, 8000)),
+                       ("cell frame", lambda i: controller.fingers(
+                           [(2000 + (i % 7) * 100, 3000, 3)], cx=256, cy=144))):
+        def play():
+            for i in range(reports):
+                send(i)
+                time.sleep(0.005)
+        counted = syscalls_during(process.pid, play, folder, "%s-%s" % (name, kind[0]))
+        mouse.take()
+        top = sorted(counted["calls"].items(), key=lambda item: -item[1])[:5]
+        figures[kind] = counted["total"] / reports
+        print("%s: %.1f system calls per %s (%s)" % (
+            name, figures[kind], kind,
+            ", ".join("%s %.1f" % (call, n / reports) for call, n in top)), flush=True)
+    return figures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(SOURCE, "build", "win64"))
@@ -122,6 +165,7 @@ def main():
             time.sleep(0.1)
         time.sleep(1.5)
         served = measure("Usblink", usblink, world, controller, mouse, args)
+        served_calls = syscalls_per_report("Usblink", usblink, controller, mouse, sim)
         world.run("tools/touchctl/touchctl.exe", "set", "usb", "exit")
         usblink.wait(timeout=15)
 
@@ -129,9 +173,13 @@ def main():
         floor = world.start("bench/latency_floor.exe", controller.path)
         time.sleep(1.5)
         least = measure("floor", floor, world, controller, mouse, args)
+        least_calls = syscalls_per_report("floor", floor, controller, mouse, sim)
         print("Usblink / floor: p50 %.2f, p99 %.2f, CPU at %.0f frames/s %.2f"
               % (served["p50"] / least["p50"], served["p99"] / least["p99"], served["rate"],
                  served["busy"] / max(least["busy"], 0.01)))
+        print("Usblink / floor: system calls per report %.1f, per cell frame %.1f"
+              % (served_calls["report"] / least_calls["report"],
+                 served_calls["cell frame"] / least_calls["cell frame"]))
     finally:
         if usblink.poll() is None:
             world.run("tools/touchctl/touchctl.exe", "set", "usb", "exit")

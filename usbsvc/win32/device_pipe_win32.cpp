@@ -10,16 +10,6 @@ namespace {
 // stopped reading, and the reader must not wait on it.
 constexpr DWORD kWriteTimeoutMs = 500;
 
-class LockGuard {
- public:
-  explicit LockGuard(HANDLE mutex) : mutex_(mutex) { WaitForSingleObject(mutex_, INFINITE); }
-  ~LockGuard() { ReleaseMutex(mutex_); }
-  LockGuard(const LockGuard&) = delete;
-  LockGuard& operator=(const LockGuard&) = delete;
-
- private:
-  HANDLE mutex_;
-};
 
 }  // namespace
 
@@ -40,7 +30,6 @@ std::uint16_t DevicePipe::Open(const std::string& path) {
   }
   if (probe != nullptr) CloseHandle(probe);
 
-  lock_.reset(CreateMutexA(nullptr, FALSE, nullptr));
   read_.reset(CreateFileA((path + names::kReadPipeSuffix).c_str(), GENERIC_READ, 0, nullptr,
                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
   const DWORD read_error = GetLastError();
@@ -61,12 +50,11 @@ std::uint16_t DevicePipe::Read(std::uint8_t* buffer, DWORD size, DWORD* received
   *received = 0;
   if (!read_) return pipe_error::kNotOpen;
   OVERLAPPED overlapped{};
-  overlapped.hEvent = read_done_.get();
-  ResetEvent(read_done_.get());
+  overlapped.hEvent = read_done_.get();  // ReadFile resets it as the read begins
   {
     // The lock covers issuing the read and collecting it, not the wait for data: a write (an
     // acknowledge, the device query) must not wait for the controller to speak first.
-    LockGuard lock(lock_.get());
+    std::lock_guard lock(lock_);
     if (!ReadFile(read_.get(), buffer, size, received, &overlapped)) {
       if (GetLastError() != ERROR_IO_PENDING) return pipe_error::kIoFailed;
     } else {
@@ -75,7 +63,7 @@ std::uint16_t DevicePipe::Read(std::uint8_t* buffer, DWORD size, DWORD* received
   }
   const HANDLE waits[] = {read_done_.get(), stop_.get()};
   const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-  LockGuard lock(lock_.get());
+  std::lock_guard lock(lock_);
   if (woken != WAIT_OBJECT_0) {
     CancelIoEx(read_.get(), &overlapped);
     GetOverlappedResult(read_.get(), &overlapped, received, TRUE);
@@ -89,10 +77,9 @@ std::uint16_t DevicePipe::Read(std::uint8_t* buffer, DWORD size, DWORD* received
 std::uint16_t DevicePipe::Write(const std::uint8_t* bytes, DWORD count) {
   if (bytes == nullptr) return pipe_error::kNoBuffer;
   if (!write_) return pipe_error::kNotOpen;
-  LockGuard lock(lock_.get());
+  std::lock_guard lock(lock_);
   OVERLAPPED overlapped{};
-  overlapped.hEvent = write_done_.get();
-  ResetEvent(write_done_.get());
+  overlapped.hEvent = write_done_.get();  // WriteFile resets it as the write begins
   DWORD written = 0;
   if (!WriteFile(write_.get(), bytes, count, &written, &overlapped)) {
     if (GetLastError() != ERROR_IO_PENDING) return pipe_error::kIoFailed;
@@ -111,7 +98,6 @@ std::uint16_t DevicePipe::Write(const std::uint8_t* bytes, DWORD count) {
 void DevicePipe::Close() {
   read_.reset();
   write_.reset();
-  lock_.reset();
 }
 
 }  // namespace zorvik

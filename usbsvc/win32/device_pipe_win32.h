@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "common/win32/handle_win32.h"
@@ -42,7 +43,8 @@ class DevicePipe {
  private:
   ScopedFileHandle read_;
   ScopedFileHandle write_;
-  ScopedKernelHandle lock_;
+  // Within the process only: a kernel mutex would cost two wineserver calls per operation.
+  std::mutex lock_;
   ScopedKernelHandle read_done_;
   ScopedKernelHandle write_done_;
   ScopedKernelHandle stop_;
