@@ -19,6 +19,10 @@ inline constexpr char kSerialDeviceKeyFormat[] =
     "Software\\ZorvikTouchParam\\SerialAcitve\\COM%02d";
 inline constexpr char kSerialDeviceSubkeyFormat[] = "COM%02d";  // below kSerialActiveKey
 inline constexpr char kProgramKey[] = "Software\\ZorvikTouchParam\\Program";
+// Support diagnostics: a capture of the controllers' streams, asked for at a settings load.
+inline constexpr char kDiagnosticsKey[] = "Software\\ZorvikTouchParam\\Diagnostics";
+inline constexpr char kCaptureSeconds[] = "CaptureSeconds";
+inline constexpr char kCaptureFolder[] = "CaptureFolder";
 
 // Subkey names directly below kRootKey.
 inline constexpr char kGeneral[] = "General";

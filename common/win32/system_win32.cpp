@@ -43,4 +43,26 @@ HANDLE OpenEventByEitherName(const char* name, const char* other_name) {
   return event;
 }
 
+namespace {
+
+std::string ProgramPath() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+  const std::string path = ProgramPath();
+  const std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string ProgramName() {
+  std::string name = ProgramPath();
+  name = name.substr(name.find_last_of("\\/") + 1);
+  return name.substr(0, name.find_last_of('.'));
+}
+
 }  // namespace zorvik

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "common/win32/handle_win32.h"
 
@@ -40,6 +41,11 @@ class NullDaclSecurity {
 // create some events with "Global\" and some without, and outside session 0 those are two
 // objects. Null when neither exists.
 HANDLE OpenEventByEitherName(const char* name, const char* other_name);
+
+// The folder of the running program (without a trailing backslash) and its file name without
+// the extension ("Usblink").
+std::string ProgramFolder();
+std::string ProgramName();
 
 // Creates (or opens) a named paging-file section that every process may open and maps all of
 // it read/write. Does nothing when `view` is already mapped; on failure both stay empty.

@@ -88,6 +88,10 @@ void SerialServiceApp::LoadSettings() {
                       [&] { device->ReopenClickAck(); });
     device->decoder().ApplySettings(settings);
   }
+  std::vector<int> served;
+  for (const auto& device : devices_)
+    served.push_back(device->port_number());
+  captures_.BeginIfAsked(served);
 }
 
 // The worker is stopped first: a rebuild it has not begun never begins, one under way ends at
@@ -200,6 +204,7 @@ void SerialServiceApp::BringUp(int port_number, FailureReports& reports) {
   devices_.push_back(std::move(device));
   reports.AddIfFailed(added.PurgeBuffers(), "Serial Purge Error");
   OpenSharedSection(section_, section_view_, names::kSerialSection, kSerialPointFrameSize);
+  added.set_capture(captures_.For(port_number));
   reports.AddIfFailed(added.StartListening(), "Serial StartListener Error");
   Sleep(10);
   // A port whose data does not drain gets no further round.

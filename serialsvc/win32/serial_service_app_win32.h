@@ -12,6 +12,7 @@
 
 #include "common/registry_settings_store_win32.h"
 #include "common/service_settings.h"
+#include "common/win32/capture_session_win32.h"
 #include "common/win32/control_events_win32.h"
 #include "common/win32/handle_win32.h"
 #include "common/win32/system_win32.h"
@@ -62,6 +63,8 @@ class SerialServiceApp {
   bool first_start_ = true;
   ScopedFileHandle mouse_device_;
 
+  // Declared before the devices, whose listeners use the captures: destroyed after them.
+  CaptureSession captures_{"SerialCOM%d.txt"};  // "COM4.txt" would name the port itself
   // The device list: settings loads, the close at exit and the worker's rebuilds take turns.
   std::mutex device_lock_;
   std::vector<std::unique_ptr<SerialTouchDevice>> devices_;

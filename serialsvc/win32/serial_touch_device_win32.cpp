@@ -45,7 +45,9 @@ void SerialTouchDevice::HandleEvent(DWORD events, DWORD /*errors*/) {
   std::array<std::uint8_t, kReadSize> buffer{};
   DWORD count = 0;
   ReadBytes(buffer.data(), kReadSize, &count, nullptr, INFINITE);
-  decoder_.Parse({buffer.data(), std::min<DWORD>(count, kReadSize)});
+  const std::span<const std::uint8_t> read(buffer.data(), std::min<DWORD>(count, kReadSize));
+  if (capture_ != nullptr) capture_->Record(read);
+  decoder_.Parse(read);
 }
 
 void SerialTouchDevice::ReopenClickAck() {

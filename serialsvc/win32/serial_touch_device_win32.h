@@ -10,6 +10,7 @@
 
 #include "common/win32/handle_win32.h"
 #include "common/win32/pointer_output_win32.h"
+#include "common/win32/stream_capture_win32.h"
 #include "serialsvc/serial_protocol.h"
 #include "serialsvc/win32/serial_port_win32.h"
 
@@ -39,6 +40,9 @@ class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
   // drains holds the caller (and the port's reads) for at most kCommandWriteTimeoutMs. After a
   // write that did not complete no repeat follows; false then.
   bool SendCommand(int type, std::int32_t value);
+  // The capture the listener hands its reads to (kept only while one is under way); set before
+  // the listener starts.
+  void set_capture(StreamCapture* capture) { capture_ = capture; }
   void HandleEvent(DWORD events, DWORD errors) override;
   // Opens the click acknowledgement event again and closes the one held so far, never while
   // the listener is setting it.
@@ -58,6 +62,7 @@ class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
   std::mutex click_ack_lock_;
   ScopedKernelHandle click_ack_;
   SerialTouchDecoder decoder_;
+  StreamCapture* capture_ = nullptr;
 };
 
 }  // namespace zorvik

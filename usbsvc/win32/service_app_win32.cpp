@@ -112,6 +112,10 @@ void ServiceApp::LoadSettings() {
     loader.LoadDevice(loaded, controller->path(), device, [&] { controller->ReopenClickAck(); });
     controller->device().ApplySettings(device);
   }
+  std::vector<int> served;
+  for (std::size_t k = 0; k < controllers_.size(); ++k)
+    served.push_back(static_cast<int>(k) + 1);
+  captures_.BeginIfAsked(served);
 }
 
 // Stop, wait 1 s, start, wait 0.1 s: one restart, never overlapping another. The watcher saw
@@ -227,6 +231,7 @@ void ServiceApp::StartDevices() {
       if (attempt++ == kOpenAttempts || !Pause(kOpenRetryMs)) return;
     }
     UsbController& started = *controller;
+    started.set_capture(captures_.For(number));
     controllers_.push_back(std::move(controller));
     ++started_count_;
     if (const ScopedKey key =

@@ -12,6 +12,7 @@
 
 #include "common/registry_settings_store_win32.h"
 #include "common/service_settings.h"
+#include "common/win32/capture_session_win32.h"
 #include "common/win32/control_events_win32.h"
 #include "common/win32/handle_win32.h"
 #include "common/win32/system_win32.h"
@@ -62,6 +63,8 @@ class ServiceApp {
   ScopedFileHandle beep_device_;
   bool dos_device_defined_ = false;
 
+  // Declared before the controllers, whose readers use the captures: destroyed after them.
+  CaptureSession captures_{"USB%02d.txt"};
   std::recursive_mutex restart_lock_;
   std::vector<std::unique_ptr<UsbController>> controllers_;
   std::atomic<std::size_t> started_count_{0};

@@ -64,6 +64,7 @@ void UsbController::ReadLoop() {
     if (received == 0) {
       Sleep(1);
     } else {
+      if (capture_ != nullptr) capture_->Record({buffer, received});
       device_->ParseChunk({buffer, received});
     }
     if (stop_) return;

@@ -14,6 +14,7 @@
 #include "common/registry_settings_store_win32.h"
 #include "common/win32/handle_win32.h"
 #include "common/win32/pointer_output_win32.h"
+#include "common/win32/stream_capture_win32.h"
 #include "usbsvc/touch_device.h"
 #include "usbsvc/win32/device_pipe_win32.h"
 
@@ -38,6 +39,9 @@ class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock
   TouchDevice& device() { return *device_; }
   const std::string& path() const { return path_; }
 
+  // The capture the reader hands its chunks to (kept only while one is under way); set before
+  // the reader starts.
+  void set_capture(StreamCapture* capture) { capture_ = capture; }
   void StartReader();
   // Sets the stop flag, wakes a blocked read and waits for the thread without a time limit.
   void StopReader();
@@ -68,6 +72,7 @@ class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock
   std::unique_ptr<TouchDevice> device_;
   ScopedKernelHandle reader_;
   std::atomic<bool> stop_{false};
+  StreamCapture* capture_ = nullptr;
 };
 
 }  // namespace zorvik
