@@ -7,29 +7,13 @@
 
 #include "panel/device_list_model.h"
 #include "panel/panel_resources.h"
+#include "panel/win32/list_view_win32.h"
 
 namespace zorvik::panel {
 namespace {
 
 constexpr std::array<const char*, 4> kColumns{"Port No", "Firmware version", "Device Name",
                                               "Comm. Device"};
-constexpr int kIconSize = 32;
-
-HIMAGELIST DeviceImages(HINSTANCE instance) {
-  HIMAGELIST images = ImageList_Create(kIconSize, kIconSize, ILC_MASK | ILC_COLOR8, 8, 1);
-  if (images == nullptr) return nullptr;
-  for (const int icon : {IDI_USB_DEVICE, IDI_SERIAL_DEVICE}) {  // indexes 0 and 1
-    ImageList_AddIcon(images, LoadIconA(instance, MAKEINTRESOURCEA(icon)));
-  }
-  return images;
-}
-
-void SetCell(HWND list, int row, int column, const char* text) {
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = const_cast<char*>(text);
-  SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
 
 }  // namespace
 
@@ -39,20 +23,12 @@ CGeneralSetting::CGeneralSetting(SettingsStore& store)
 BOOL CGeneralSetting::OnInitDialog() {
   HWND list = Item(IDC_DEVICE_LIST);
   ShowWindow(Item(IDC_SCAN_PROGRESS), SW_HIDE);
-  ListView_SetIconSpacing(list, kIconSize, kIconSize);
-  BuildImageLists();
+  ListView_SetIconSpacing(list, kDeviceIconSize, kDeviceIconSize);
+  SetDeviceImageLists(Item(IDC_DEVICE_LIST));
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
   InsertColumns();
   FillList();
   return TRUE;
-}
-
-void CGeneralSetting::BuildImageLists() {
-  // The list view destroys both lists with itself (no LVS_SHAREIMAGELISTS).
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  HWND list = Item(IDC_DEVICE_LIST);
-  ListView_SetImageList(list, DeviceImages(instance), LVSIL_NORMAL);
-  ListView_SetImageList(list, DeviceImages(instance), LVSIL_SMALL);
 }
 
 void CGeneralSetting::InsertColumns() {

@@ -18,7 +18,6 @@ class CGeneralSetting final : public PropertyPage {
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result) override;
 
  private:
-  void BuildImageLists();
   void InsertColumns();
   void FillList();
   void StartScan();

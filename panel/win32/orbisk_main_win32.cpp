@@ -31,10 +31,10 @@ int RunPanel(HINSTANCE instance) {
   RegistrySettingsStore store;
   CGeneralSetting general(store);
   CSetupSetting setup(store);
-  CRegionControlSetting region;
-  CDisplaySetting display;
-  CMultiPointCtrl multi_point;
-  CPopupCtrl popup;
+  CRegionControlSetting region(store);
+  CDisplaySetting display(store);
+  CMultiPointCtrl multi_point(store);
+  CPopupCtrl popup(store);
   CInfoSetting info;
   for (PropertyPage* page : std::initializer_list<PropertyPage*>{&general, &setup, &region,
                                                                  &display, &multi_point, &popup}) {

@@ -6,9 +6,10 @@ import json
 import os
 import subprocess
 import time
+import unittest.mock
 
 from serlink_fixture import SerlinkTest
-from usblink_fixture import BUILD, USBLINK
+from usblink_fixture import BUILD, SOURCE, USBLINK, usbsim
 
 ORBISK = "panel/win32/Orbisk.exe"
 UICTL = "tools/uictl/uictl.exe"
@@ -32,6 +33,8 @@ class OrbiskTest(SerlinkTest):
         self.panel = None
         self.usblink = None
         self.reg("add", "HKCU\\Control Panel\\Mouse", "/v", "DoubleClickSpeed", "/d", "500", "/f")
+        # The time in force too: a test that moved the speed slider set it for the session.
+        self.assertEqual(self.world.run(UICTL, "double-click-time", "500")[0], 0)
 
     def tearDown(self):
         if self.panel is not None and self.panel.poll() is None:
@@ -139,3 +142,76 @@ class OrbiskTest(SerlinkTest):
         """Counters standing in for services' events; each returns its final count."""
         counters = [self.start_waiter("count-event", name, str(seconds * 1000)) for name in names]
         return [lambda c=c: c(timeout=seconds + 15)[1][-1]["count"] for c in counters]
+
+
+class TwoMonitorWorld(usbsim.WineWorld):
+    """A second prefix of the build tree whose X server has two Xinerama screens, 1024 x 768 and
+    800 x 600, which Wine reports as two monitors (both at the origin: Wine 8 places Xinerama
+    screens there). Its wineserver and X server are ended by `down()`."""
+
+    SCREENS = ("1024x768x24", "800x600x24")
+
+    def __init__(self, build_dir, source_dir):
+        # As WineWorld's, with another prefix and this X server in place before world.sh runs.
+        self.build_dir = os.path.abspath(build_dir)
+        self.source_dir = os.path.abspath(source_dir)
+        self.prefix = os.path.join(self.build_dir, "wineprefix-two-monitors")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        # world.sh keeps using an X server that its display file names while it runs.
+        self._start_display()
+        subprocess.run([os.path.join(self.source_dir, "tests/wine/world.sh"), "up", self.prefix],
+                       check=True)
+        with open(self.prefix + ".display") as display:
+            self.env["DISPLAY"] = ":" + display.read().split()[0]
+        self.dosdevices = os.path.join(self.prefix, "dosdevices")
+
+    def _start_display(self):
+        display_file = self.prefix + ".display"
+        if os.path.exists(display_file):
+            with open(display_file) as display:
+                fields = display.read().split()
+            if len(fields) == 2 and os.path.exists("/proc/%s" % fields[1]):
+                return
+        os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
+        screens = []
+        for number, geometry in enumerate(self.SCREENS):
+            screens += ["-screen", str(number), geometry]
+        for number in range(131, 171):
+            if (os.path.exists("/tmp/.X11-unix/X%d" % number) or
+                    os.path.exists("/tmp/.X%d-lock" % number)):
+                continue
+            with open(self.prefix + ".xvfb.log", "wb") as log:
+                server = subprocess.Popen(
+                    ["Xvfb", ":%d" % number, "-extension", "RANDR", "+xinerama", *screens,
+                     "-nolisten", "tcp"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                    start_new_session=True)
+            for _ in range(50):
+                if os.path.exists("/tmp/.X11-unix/X%d" % number) or server.poll() is not None:
+                    break
+                time.sleep(0.1)
+            if server.poll() is None and os.path.exists("/tmp/.X11-unix/X%d" % number):
+                with open(display_file, "w") as display:
+                    display.write("%d %d\n" % (number, server.pid))
+                return
+        raise RuntimeError("cannot start a two-screen Xvfb (see %s.xvfb.log)" % self.prefix)
+
+    @staticmethod
+    def down(build_dir, source_dir):
+        """Ends the world's Wine processes and its X server, if they run."""
+        prefix = os.path.join(os.path.abspath(build_dir), "wineprefix-two-monitors")
+        subprocess.run([os.path.join(source_dir, "tests/wine/world.sh"), "down", prefix],
+                       check=False)
+
+
+class TwoMonitorOrbiskTest(OrbiskTest):
+    """OrbiskTest in the two-monitor world, which is brought down after the class's tests."""
+
+    def setUp(self):
+        with unittest.mock.patch.object(usbsim, "WineWorld", TwoMonitorWorld):
+            super().setUp()
+
+    @classmethod
+    def tearDownClass(cls):
+        TwoMonitorWorld.down(BUILD, SOURCE)
+        super().tearDownClass()

@@ -1,6 +1,6 @@
 // uictl: drives and inspects the windows of programs under test, as a user would see them.
 //   uictl windows                 visible top-level windows as JSON lines
-//   uictl double-click-time       the system's double-click time in force
+//   uictl double-click-time [MS]  the system's double-click time in force (first set to MS)
 //   uictl wait-window TITLE [MS]  until a visible window with that title exists
 //   uictl texts TITLE             the texts of the window's child controls
 //   uictl click TITLE             a left-button release on the window
@@ -9,6 +9,8 @@
 //   uictl controls TITLE          every control below the window, with its state and place
 //   uictl tabs TITLE              the captions, places and selection of its tab control
 //   uictl list-rows TITLE ID      the texts of the list view ID, a row per line
+//   uictl list-items TITLE ID     its items' first texts, selection and places
+//   uictl list-columns TITLE ID   its column captions and widths
 // Places are screen coordinates, so that real input (XTest) can aim at them.
 #include <windows.h>
 
@@ -105,7 +107,21 @@ std::string ControlState(HWND control) {
            ",\"max\":" + std::to_string(SendMessageA(control, TBM_GETRANGEMAX, 0, 0));
   }
   if (kind == WC_LISTVIEWA) {
-    return ",\"items\":" + std::to_string(SendMessageA(control, LVM_GETITEMCOUNT, 0, 0));
+    const LONG view = GetWindowLongA(control, GWL_STYLE) & LVS_TYPEMASK;
+    const LRESULT extended = SendMessageA(control, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+    return ",\"items\":" + std::to_string(SendMessageA(control, LVM_GETITEMCOUNT, 0, 0)) +
+           ",\"view\":\"" +
+           (view == LVS_REPORT ? "report"
+            : view == LVS_ICON ? "icon"
+                               : "other") +
+           "\",\"full_row\":" + Flag((extended & LVS_EX_FULLROWSELECT) != 0) +
+           ",\"single_selection\":" +
+           Flag((GetWindowLongA(control, GWL_STYLE) & LVS_SINGLESEL) != 0) +
+           ",\"images\":" + Flag(SendMessageA(control, LVM_GETIMAGELIST, LVSIL_NORMAL, 0) != 0);
+  }
+  if (kind == WC_COMBOBOXA) {
+    return ",\"sel\":" + std::to_string(SendMessageA(control, CB_GETCURSEL, 0, 0)) +
+           ",\"items\":" + std::to_string(SendMessageA(control, CB_GETCOUNT, 0, 0));
   }
   if (kind == PROGRESS_CLASSA) {
     return ",\"pos\":" + std::to_string(SendMessageA(control, PBM_GETPOS, 0, 0)) +
@@ -258,6 +274,48 @@ void PrintListRows(HWND window, int id) {
   }
 }
 
+// Each item of list view ID with its first column's text, selection and screen place.
+void PrintListItems(HWND window, int id) {
+  HWND list = Control(window, WC_LISTVIEWA, id);
+  const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  const RemoteBuffer remote(list, kTextOffset + kTextSize);
+  for (int row = 0; row < rows; ++row) {
+    const std::string text = RemoteItemText(remote, list, LVM_GETITEMTEXTA, row, LVITEMA{});
+    RECT rect{};
+    rect.left = LVIR_LABEL;
+    remote.Write(0, &rect, sizeof rect);
+    SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)));
+    remote.Read(0, &rect, sizeof rect);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    const bool selected =
+        (SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+    std::printf(
+        "{\"index\":%d,\"text\":%s,\"x\":%ld,\"y\":%ld,\"w\":%ld,\"h\":%ld,"
+        "\"selected\":%s}\n",
+        row, JsonString(text).c_str(), rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, Flag(selected));
+  }
+}
+
+// The captions and widths of list view ID's columns.
+void PrintListColumns(HWND window, int id) {
+  HWND list = Control(window, WC_LISTVIEWA, id);
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  const RemoteBuffer remote(list, kTextOffset + kTextSize);
+  RECT client{};
+  GetClientRect(list, &client);
+  for (int column = 0; column < columns; ++column) {
+    LVCOLUMNA item{};
+    item.mask = LVCF_TEXT;
+    const std::string text = RemoteItemText(remote, list, LVM_GETCOLUMNA, column, item);
+    std::printf("{\"index\":%d,\"text\":%s,\"width\":%d,\"client_width\":%ld}\n", column,
+                JsonString(text).c_str(),
+                static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)),
+                client.right - client.left);
+  }
+}
+
 HWND Require(const char* title) {
   HWND window = Find(title);
   if (window == nullptr) {
@@ -277,13 +335,18 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "double-click-time") {
+    if (argc >= 3 && !SetDoubleClickTime(static_cast<UINT>(std::strtoul(argv[2], nullptr, 10)))) {
+      std::fprintf(stderr, "uictl: cannot set the double-click time (error %lu)\n",
+                   GetLastError());
+      return 1;
+    }
     std::printf("{\"double_click_time\":%u}\n", GetDoubleClickTime());
     return 0;
   }
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: uictl windows | wait-window|texts|click|ok|cancel|controls|tabs TITLE | "
-                 "syscommand|list-rows TITLE ID\n");
+                 "syscommand|list-rows|list-items|list-columns TITLE ID\n");
     return 2;
   }
   const char* title = argv[2];
@@ -315,6 +378,10 @@ int main(int argc, char** argv) {
     PrintTabs(window);
   } else if (command == "list-rows" && argc >= 4) {
     PrintListRows(window, std::atoi(argv[3]));
+  } else if (command == "list-items" && argc >= 4) {
+    PrintListItems(window, std::atoi(argv[3]));
+  } else if (command == "list-columns" && argc >= 4) {
+    PrintListColumns(window, std::atoi(argv[3]));
   } else if (command == "syscommand" && argc >= 4) {
     PostMessageA(window, WM_SYSCOMMAND, std::strtoul(argv[3], nullptr, 0), 0);
   } else {

@@ -10,7 +10,6 @@ namespace {
 // stopped reading, and the reader must not wait on it.
 constexpr DWORD kWriteTimeoutMs = 500;
 
-
 }  // namespace
 
 DevicePipe::DevicePipe()

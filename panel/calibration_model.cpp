@@ -1,0 +1,145 @@
+// The calibration screen's placement, drawing positions, matrix and writes.
+#include "panel/calibration_model.h"
+
+#include <string>
+
+#include "common/registry_batch_writer.h"
+#include "common/settings_schema.h"
+
+namespace zorvik::panel {
+namespace {
+
+constexpr char kProductKey[] = "Software\\ZorvikTouchParam";
+constexpr std::int32_t kZoomOne = 10000;
+
+WindowPlace PlaceOf(const MonitorRect& rect) {
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Two's-complement wrap-around, as the 32-bit arithmetic of the calibration has always had it:
+// unsigned arithmetic is defined to wrap, and the conversion back is modular in C++20.
+struct Wrapping {
+  std::uint32_t bits;
+  Wrapping(std::int32_t value) : bits(static_cast<std::uint32_t>(value)) {}  // NOLINT
+  static Wrapping Of(std::uint32_t bits) {
+    Wrapping result(0);
+    result.bits = bits;
+    return result;
+  }
+  friend Wrapping operator+(Wrapping a, Wrapping b) { return Of(a.bits + b.bits); }
+  friend Wrapping operator-(Wrapping a, Wrapping b) { return Of(a.bits - b.bits); }
+  friend Wrapping operator*(Wrapping a, Wrapping b) { return Of(a.bits * b.bits); }
+  std::int32_t value() const { return static_cast<std::int32_t>(bits); }
+};
+
+std::string Name(const char* format, std::int32_t monitor) {
+  return std::string(schema::kGeneral) + "\\" + schema::NumberedName(format, monitor);
+}
+
+}  // namespace
+
+std::optional<WindowPlace> TouchScreenPlace(const MultiMonValues& values, std::int32_t active,
+                                            std::span<const MonitorRect> monitors,
+                                            ScreenSize primary, const MonitorRect& client) {
+  if (values.support == 0) return WindowPlace{0, 0, primary.width, primary.height};
+  const bool first = active <= 0;
+  const MonitorRect monitor0 = monitors.empty() ? client : monitors[0];
+  const MonitorRect chosen =
+      !first && static_cast<std::size_t>(active) < monitors.size() ? monitors[active] : monitor0;
+  const WindowPlace r0 = PlaceOf(monitor0);
+  switch (values.mode) {
+    case kCloneMode:
+    case kIndependentMode:
+      return PlaceOf(chosen);
+    case kStretchHorizontalMode: {
+      const std::int32_t half = r0.cx / 2;
+      return WindowPlace{first ? r0.x : r0.x + half, r0.y, half, r0.cy};
+    }
+    case kStretchVerticalMode: {
+      const std::int32_t half = r0.cy / 2;
+      return WindowPlace{r0.x, first ? r0.y : r0.y + half, r0.cx, half};
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+std::int32_t FirstGridLine(std::int32_t extent, std::int32_t spacing) {
+  if (spacing <= 0 || extent <= 0) return 0;
+  return (extent / 2) % spacing;
+}
+
+std::array<ClientPoint, kTargetCount> DrawnTargets(std::int32_t width, std::int32_t height) {
+  const std::int32_t dx = width / 10, dy = height / 10;
+  return {{{dx, dy}, {width - dx, dy}, {dx, height - dy}, {width - dx, height - dy}}};
+}
+
+std::array<ClientPoint, 3> MatrixTargets(const MonitorRect& client) {
+  const std::int32_t dx = (client.right - client.left) / 10;
+  const std::int32_t dy = (client.bottom - client.top) / 10;
+  return {{{dx - 1, dy - 1},
+           {client.right - dx - client.left - 1, dy - 1},
+           {dx - 1, client.bottom - dy - client.top - 1}}};
+}
+
+CalibrationMatrix ComputeCalibrationMatrix(const std::array<ClientPoint, 3>& touched,
+                                           const std::array<ClientPoint, 3>& targets) {
+  const Wrapping xs0 = touched[0].x, ys0 = touched[0].y;
+  const Wrapping xs1 = touched[1].x, ys1 = touched[1].y;
+  const Wrapping xs2 = touched[2].x, ys2 = touched[2].y;
+  const Wrapping xd0 = targets[0].x, yd0 = targets[0].y;
+  const Wrapping xd1 = targets[1].x, yd1 = targets[1].y;
+  const Wrapping xd2 = targets[2].x, yd2 = targets[2].y;
+  CalibrationMatrix m;
+  m.Divider = ((xs0 - xs2) * (ys1 - ys2) - (xs1 - xs2) * (ys0 - ys2)).value();
+  m.An = ((xd0 - xd2) * (ys1 - ys2) - (xd1 - xd2) * (ys0 - ys2)).value();
+  m.Bn = ((xs0 - xs2) * (xd1 - xd2) - (xd0 - xd2) * (xs1 - xs2)).value();
+  m.Cn = (ys0 * (xs2 * xd1 - xs1 * xd2) + ys1 * (xs0 * xd2 - xs2 * xd0) +
+          ys2 * (xs1 * xd0 - xs0 * xd1))
+             .value();
+  m.Dn = ((yd0 - yd2) * (ys1 - ys2) - (yd1 - yd2) * (ys0 - ys2)).value();
+  m.En = ((xs0 - xs2) * (yd1 - yd2) - (yd0 - yd2) * (xs1 - xs2)).value();
+  m.Fn = (ys0 * (xs2 * yd1 - xs1 * yd2) + ys1 * (xs0 * yd2 - xs2 * yd0) +
+          ys2 * (xs1 * yd0 - xs0 * yd1))
+             .value();
+  return m;
+}
+
+std::int32_t CalibrationMonitor(SettingsStore& store) {
+  const std::int32_t answer = LookUpActiveMonitor(store);
+  return answer < 0 ? 0 : answer;
+}
+
+bool WriteCalibration(SettingsStore& store, std::int32_t monitor, const CalibrationMatrix& matrix) {
+  RegistryBatchWriter writer(store, store.LocalMachine(), kProductKey);
+  writer.SetInteger(Name(schema::kMonXFormat, monitor), 0);
+  writer.SetInteger(Name(schema::kMonYFormat, monitor), 0);
+  writer.SetInteger(Name(schema::kMonXZoomAFormat, monitor), kZoomOne);
+  writer.SetInteger(Name(schema::kMonYZoomAFormat, monitor), kZoomOne);
+  writer.SetInteger(Name(schema::kMonAnFormat, monitor), matrix.An);
+  writer.SetInteger(Name(schema::kMonBnFormat, monitor), matrix.Bn);
+  writer.SetInteger(Name(schema::kMonCnFormat, monitor), matrix.Cn);
+  writer.SetInteger(Name(schema::kMonDnFormat, monitor), matrix.Dn);
+  writer.SetInteger(Name(schema::kMonEnFormat, monitor), matrix.En);
+  writer.SetInteger(Name(schema::kMonFnFormat, monitor), matrix.Fn);
+  writer.SetInteger(Name(schema::kMonDividerFormat, monitor), matrix.Divider);
+  try {
+    writer.Flush();
+  } catch (const RegistryBatchError&) {
+    return false;
+  }
+  return true;
+}
+
+CalibrationProcedure::Step CalibrationProcedure::Record(ClientPoint touch) {
+  touches_[current_] = touch;
+  if (++current_ < kTargetCount) return Step::kNext;
+  current_ = 0;
+  return Step::kDone;
+}
+
+CalibrationMatrix CalibrationProcedure::Matrix(const MonitorRect& client) const {
+  return ComputeCalibrationMatrix({touches_[0], touches_[1], touches_[2]}, MatrixTargets(client));
+}
+
+}  // namespace zorvik::panel

@@ -1,0 +1,170 @@
+// Reading the shared sections for the views, and what the views draw from them.
+#include "panel/touch_view_model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "common/saturating_cast.h"
+#include "common/settings_access.h"
+#include "common/settings_schema.h"
+
+namespace zorvik::panel {
+namespace {
+
+std::int32_t Trunc(double value) {
+  return TruncSaturate<std::int32_t>(value);
+}
+
+std::uint32_t ReadU32(std::span<const std::uint8_t> view, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i)
+    value = value << 8 | view[at + i];
+  return value;
+}
+
+std::string Coordinates(const char* format, std::int32_t x, std::int32_t y) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, static_cast<int>(x), static_cast<int>(y));
+  return text;
+}
+
+}  // namespace
+
+bool IsTouching(std::int32_t state) {
+  return state == kTouchDown || state == kTouchMove;
+}
+
+PointFrame ReadPointFrame(std::span<const std::uint8_t> view) {
+  PointFrame frame;
+  if (view.size() < kPointSectionBytes) return frame;
+  // Each field is read once: the writer may change the section while the frame is drawn, and a
+  // bound checked on one read must hold for the value used.
+  frame.state = static_cast<std::int32_t>(ReadU32(view, 0));
+  frame.rows = std::min(ReadU32(view, 8), kGridRows);
+  frame.columns = std::min(ReadU32(view, 12), kGridColumns);
+  return frame;
+}
+
+RawCellFrame ReadRawCellFrame(std::span<const std::uint8_t> view) {
+  RawCellFrame frame;
+  if (view.size() < kRawCellSectionBytes) return frame;
+  frame.nx = std::min<std::uint32_t>(ReadU16(view, 4), kMaxCells);
+  frame.ny = std::min<std::uint32_t>(ReadU16(view, 6), kMaxCells - frame.nx);
+  frame.levels = view.subspan(8, frame.nx + frame.ny);
+  return frame;
+}
+
+std::optional<std::int32_t> ReadScreenRotation(SettingsStore& store) {
+  const ScopedKey general = OpenKey(store, store.LocalMachine(), schema::kGeneralKey);
+  if (!general) return std::nullopt;
+  return ReadInt(store, general.get(), schema::kScreenRotateFlag).value_or(0);
+}
+
+EllipseBox PointEllipse(std::int32_t rotation, const TouchPoint& point, ViewSize size) {
+  const std::int32_t x = point.x, y = point.y;
+  const std::int32_t half_w = point.width / 2, half_h = point.height / 2;
+  const double w = size.width, h = size.height;
+  switch (rotation) {
+    case kRotate90:
+      return {Trunc(w - (y - half_h)), x - half_w, Trunc(w - (y + half_h)), x + half_w};
+    case kRotate180:
+      return {Trunc(w - (x - half_w)), Trunc(h - (y - half_h)), Trunc(w - (x + half_w)),
+              Trunc(h - (y + half_h))};
+    case kRotate270:
+      return {y - half_h, Trunc(h - (x - half_w)), y + half_h, Trunc(h - (x + half_w))};
+    case kRotate360:
+      return {Trunc((y - half_h) * w / h), Trunc((x - half_w) * h / w), Trunc((y + half_h) * w / h),
+              Trunc((x + half_w) * h / w)};
+    default:
+      return {x - half_w, y - half_h, x + half_w, y + half_h};
+  }
+}
+
+CellGrid CellGridOf(ViewSize size, std::uint32_t nx, std::uint32_t ny) {
+  // A zero count gives an infinite cell; no cell of that axis is drawn then.
+  return {static_cast<float>(size.width / nx), static_cast<float>(size.height / ny)};
+}
+
+EllipseBox CellEllipse(std::int32_t rotation, std::uint32_t i, std::uint32_t j,
+                       const CellGrid& grid, ViewSize size) {
+  const double w = size.width, h = size.height;
+  const float cw = grid.cell_width, ch = grid.cell_height;
+  const double across = w / h, down = h / w;
+  switch (rotation) {
+    case kRotate90:
+      return {Trunc(w - across * j * ch), Trunc(down * i * cw), Trunc(w - across * (j + 1) * ch),
+              Trunc(down * (i + 1) * cw)};
+    case kRotate180:
+      return {Trunc(w - i * cw), Trunc(h - j * ch), Trunc(w - (i + 1) * cw),
+              Trunc(h - (j + 1) * ch)};
+    case kRotate270:
+      return {Trunc(across * j * ch), Trunc(h - down * i * cw), Trunc(across * (j + 1) * ch),
+              Trunc(h - down * (i + 1) * cw)};
+    case kRotate360:
+      return {Trunc(across * j * ch), Trunc(down * i * cw), Trunc(across * (j + 1) * ch),
+              Trunc(down * (i + 1) * cw)};
+    default:
+      return {Trunc(i * cw), Trunc(j * ch), Trunc((i + 1) * cw), Trunc((j + 1) * ch)};
+  }
+}
+
+bool IsShadowed(std::uint8_t level) {
+  return level > 50;
+}
+
+CellColour CellColourOf(std::uint8_t x_level, std::uint8_t y_level) {
+  // Levels are percentages; the low byte is kept for levels above 100, as the scale always did.
+  const auto scale = [](std::uint8_t level) {
+    return static_cast<std::uint8_t>(Trunc(level * 0.01 * 255) & 0xFF);
+  };
+  return {scale(x_level), 255, scale(y_level)};
+}
+
+const char* StateText(std::int32_t state) {
+  switch (state) {
+    case kTouchDown:
+      return "State=Touch down";
+    case kTouchMove:
+      return "State=Touch move";
+    default:
+      return "State=Touch up  ";
+  }
+}
+
+std::string PointRowText(const TouchPoint& point) {
+  char text[64];
+  std::snprintf(text, sizeof text, "P(%02u,%02u)=(%06u,%06u)", static_cast<unsigned>(point.row),
+                static_cast<unsigned>(point.column), static_cast<unsigned>(point.x),
+                static_cast<unsigned>(point.y));
+  return text;
+}
+
+void DrawingTest::ButtonDown(std::int32_t x, std::int32_t y, DrawingCanvas& canvas) {
+  canvas.Cross(DrawingCanvas::Pen::kYellow, x, y);
+  canvas.Text(Coordinates("X:%06d, Y:%06d", x, y));
+  pen_down_ = true;
+  last_x_ = x;
+  last_y_ = y;
+}
+
+void DrawingTest::Move(std::int32_t x, std::int32_t y, bool left_button_alone,
+                       DrawingCanvas& canvas) {
+  canvas.Text(Coordinates("X:%06d, Y:%06d", x, y));
+  if (left_button_alone) pen_down_ = true;
+  if (!pen_down_) return;
+  canvas.Line(last_x_, last_y_, x, y);
+  canvas.Text(Coordinates("X:%d, Y:%d", x, y));
+  last_x_ = x;
+  last_y_ = y;
+}
+
+void DrawingTest::ButtonUp(std::int32_t x, std::int32_t y, DrawingCanvas& canvas) {
+  canvas.Cross(DrawingCanvas::Pen::kRed, last_x_, last_y_);
+  canvas.Text(Coordinates("X:%06d, Y:%06d", last_x_, last_y_));
+  pen_down_ = false;
+  last_x_ = x;
+  last_y_ = y;
+}
+
+}  // namespace zorvik::panel

@@ -1,0 +1,159 @@
+// What the drawing test and the multitouch views decide without a window: the counts read from the
+// shared point and raw cell sections, bounded by what the sections can hold (any process may write
+// them), the ellipses by screen rotation, the cell colours, the texts, and the single-point
+// drawing test's pen.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "common/settings_store.h"
+
+namespace zorvik::panel {
+
+inline constexpr std::size_t kPointSectionBytes = 240016;
+inline constexpr std::size_t kRawCellSectionBytes = 1032;
+inline constexpr std::uint32_t kGridRows = 100;  // rows and columns of the point section
+inline constexpr std::uint32_t kGridColumns = 100;
+inline constexpr std::size_t kPointRecordBytes = 24;
+inline constexpr std::uint32_t kMaxCells = 1024;  // X and Y cells together
+
+// Frame states of the point section.
+inline constexpr std::int32_t kTouchDown = 1;
+inline constexpr std::int32_t kTouchMove = 2;
+bool IsTouching(std::int32_t state);
+
+// The point section's header as read once: the counts never exceed the grid, and are 0 when the
+// view is smaller than the section.
+struct PointFrame {
+  std::int32_t state = 0;
+  std::uint32_t rows = 0;
+  std::uint32_t columns = 0;
+};
+PointFrame ReadPointFrame(std::span<const std::uint8_t> view);
+
+// The fields of a TouchRecord that the point view draws.
+struct TouchPoint {
+  std::uint32_t row = 0;
+  std::uint32_t column = 0;
+  std::uint16_t width = 0;
+  std::uint16_t height = 0;
+  std::uint16_t x = 0;
+  std::uint16_t y = 0;
+};
+
+// Calls draw(const TouchPoint&) for each record of status 1 within the frame's rows and columns,
+// row by row, and row_done() after each row.
+template <typename Draw, typename RowDone>
+void ForEachTouchPoint(std::span<const std::uint8_t> view, const PointFrame& frame, Draw&& draw,
+                       RowDone&& row_done);
+
+// The raw cell section as read once: nx + ny never exceeds kMaxCells, and both are 0 when the view
+// is smaller than the section. Levels are X cells, then Y cells.
+struct RawCellFrame {
+  std::uint32_t nx = 0;
+  std::uint32_t ny = 0;
+  std::span<const std::uint8_t> levels;
+  std::uint8_t x_level(std::uint32_t i) const { return levels[i]; }
+  std::uint8_t y_level(std::uint32_t j) const { return levels[nx + j]; }
+};
+RawCellFrame ReadRawCellFrame(std::span<const std::uint8_t> view);
+
+// Screen rotations of ScreenRotateFlag; any other value draws as 0.
+inline constexpr std::int32_t kRotate90 = 90;
+inline constexpr std::int32_t kRotate180 = 180;
+inline constexpr std::int32_t kRotate270 = 270;
+inline constexpr std::int32_t kRotate360 = 360;
+
+// ScreenRotateFlag of General: nothing when General cannot be opened (the views then draw no
+// ellipse), 0 when only the value cannot be read.
+std::optional<std::int32_t> ReadScreenRotation(SettingsStore& store);
+
+struct EllipseBox {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+  bool operator==(const EllipseBox&) const = default;
+};
+
+// The size the views turn rotated positions with (the dialog's W and H).
+struct ViewSize {
+  double width = 0;
+  double height = 0;
+};
+
+// A touch point's ellipse, from its centre and its size (integer halves).
+EllipseBox PointEllipse(std::int32_t rotation, const TouchPoint& point, ViewSize size);
+
+// Cell (i, j) of a grid of nx x ny cells over the view.
+struct CellGrid {
+  float cell_width = 0;
+  float cell_height = 0;
+};
+CellGrid CellGridOf(ViewSize size, std::uint32_t nx, std::uint32_t ny);
+EllipseBox CellEllipse(std::int32_t rotation, std::uint32_t i, std::uint32_t j,
+                       const CellGrid& grid, ViewSize size);
+
+// A level above 50 is a shadowed cell.
+bool IsShadowed(std::uint8_t level);
+struct CellColour {
+  std::uint8_t red = 0;
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+  bool operator==(const CellColour&) const = default;
+};
+CellColour CellColourOf(std::uint8_t x_level, std::uint8_t y_level);
+
+// The point view's texts.
+inline constexpr char kMultiPointTitle[] = "Multi-Point Coordinate";
+const char* StateText(std::int32_t state);
+std::string PointRowText(const TouchPoint& point);
+
+// The single-point drawing test: what each pointer message draws, on a canvas the window gives.
+class DrawingCanvas {
+ public:
+  enum class Pen { kYellow, kRed };  // crosses; lines are white
+  virtual ~DrawingCanvas() = default;
+  virtual void Cross(Pen pen, std::int32_t x, std::int32_t y) = 0;
+  virtual void Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) = 0;
+  virtual void Text(const std::string& text) = 0;
+};
+
+class DrawingTest {
+ public:
+  void ButtonDown(std::int32_t x, std::int32_t y, DrawingCanvas& canvas);
+  // `left_button_alone`: the message's key state is the left button and nothing else.
+  void Move(std::int32_t x, std::int32_t y, bool left_button_alone, DrawingCanvas& canvas);
+  void ButtonUp(std::int32_t x, std::int32_t y, DrawingCanvas& canvas);
+
+ private:
+  std::int32_t last_x_ = 0;
+  std::int32_t last_y_ = 0;
+  bool pen_down_ = false;
+};
+
+// Little-endian fields of the sections, read byte by byte.
+inline std::uint16_t ReadU16(std::span<const std::uint8_t> view, std::size_t at) {
+  return static_cast<std::uint16_t>(view[at] | view[at + 1] << 8);
+}
+
+template <typename Draw, typename RowDone>
+void ForEachTouchPoint(std::span<const std::uint8_t> view, const PointFrame& frame, Draw&& draw,
+                       RowDone&& row_done) {
+  if (view.size() < kPointSectionBytes) return;
+  for (std::uint32_t r = 0; r < frame.rows && r < kGridRows; ++r) {
+    for (std::uint32_t c = 0; c < frame.columns && c < kGridColumns; ++c) {
+      const std::size_t at = 16 + (std::size_t{r} * kGridColumns + c) * kPointRecordBytes;
+      if (ReadU16(view, at) != 1) continue;
+      draw(TouchPoint{r, c, ReadU16(view, at + 4), ReadU16(view, at + 6), ReadU16(view, at + 12),
+                      ReadU16(view, at + 14)});
+    }
+    row_done();
+  }
+}
+
+}  // namespace zorvik::panel
