@@ -8,12 +8,24 @@
 //   touchctl wait-event NAME [MS]    create (or open) an auto-reset event and wait for it
 //   touchctl count-event NAME MS     create (or open) an auto-reset event, count its signals
 //   touchctl signal NAME             set an existing event
+//   touchctl rate MS                 for MS ms, time the services' point and raw-cell events:
+//                                    frames per second, gaps, longest silence (JSON lines, then
+//                                    a one-line summary)
+//   touchctl beams MS [--svg PATH]   for MS ms, count how often each cell of the raw cell section
+//                                    is shadowed; flags blocked and dead beams (a JSON line, then
+//                                    a table; the SVG strip to PATH)
+//   touchctl beams --frames FILE [--svg PATH]   the same from touchreplay --cell-levels output
+//   touchctl bundle FOLDER           settings, device lists, a 10 s capture, rate and beam
+//                                    reports and program versions in one folder, with a README
+//                                    that says how to replay the capture
 // Output is JSON lines; failures are reported on stderr with exit code 1 (2 for bad usage).
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,9 +33,13 @@
 #include "common/registry_settings_store_win32.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
+#include "common/win32/handle_win32.h"
 #include "serialsvc/serial_protocol.h"
+#include "tools/common/beam_report.h"
 #include "tools/common/json_text.h"
+#include "tools/common/rate_report.h"
 #include "tools/common/section_json.h"
+#include "tools/touchctl/support_bundle_win32.h"
 #include "usbsvc/touch_sharing.h"
 
 namespace {
@@ -34,7 +50,9 @@ constexpr char kUsage[] =
     "usage: touchctl set usb|serial beep|setupchange|rescan|exit|clickchange [ROLE...]\n"
     "       touchctl points | touchctl wait-points [MS] | touchctl list\n"
     "       touchctl wait-event NAME [MS] | count-event NAME MS | signal NAME\n"
-    "       touchctl serial-watch MS\n";
+    "       touchctl serial-watch MS | rate MS\n"
+    "       touchctl beams MS [--svg PATH] | beams --frames FILE [--svg PATH]\n"
+    "       touchctl bundle FOLDER\n";
 
 struct EventNames {
   const char* role;
@@ -209,6 +227,123 @@ void PrintList(RegistrySettingsStore& store, const char* label, const char* key_
   std::printf("%s]}}\n", line.c_str());
 }
 
+// Microseconds of the performance counter: the rate report's clock.
+std::int64_t NowUs() {
+  LARGE_INTEGER count, frequency;
+  QueryPerformanceCounter(&count);
+  QueryPerformanceFrequency(&frequency);
+  return count.QuadPart / frequency.QuadPart * 1000000 +
+         count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+// The services' events are auto-reset: while this runs, another waiter on the same event (the
+// control panel's multitouch view) misses the signals that wake this one.
+int Rate(DWORD duration) {
+  struct Watched {
+    RateSource source;
+    ScopedKernelHandle event;
+  };
+  Watched watched[] = {
+      {{"usb-points", names::kPointEventAll, false, {}}, ScopedKernelHandle()},
+      {{"usb-cells", names::kRawCellEventAll, false, {}}, ScopedKernelHandle()},
+      {{"serial-points", names::kSerialPointEvent, false, {}}, ScopedKernelHandle()},
+  };
+  HANDLE handles[std::size(watched)];
+  Watched* owners[std::size(watched)];
+  DWORD count = 0;
+  for (Watched& w : watched) {
+    w.event.reset(OpenEventA(SYNCHRONIZE, FALSE, w.source.event.c_str()));
+    w.source.present = static_cast<bool>(w.event);
+    if (!w.source.present) continue;
+    w.source.times_us.reserve(static_cast<std::size_t>(duration) + 16);
+    handles[count] = w.event.get();
+    owners[count++] = &w;
+  }
+  const std::int64_t start = NowUs();
+  const ULONGLONG end = GetTickCount64() + duration;
+  for (ULONGLONG now = GetTickCount64(); count > 0 && now < end; now = GetTickCount64()) {
+    const DWORD woken =
+        WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(end - now));
+    if (woken >= WAIT_OBJECT_0 + count) break;
+    owners[woken - WAIT_OBJECT_0]->source.times_us.push_back(NowUs());
+  }
+  if (count > 0) {
+    const ULONGLONG now = GetTickCount64();
+    if (now < end) Sleep(static_cast<DWORD>(end - now));
+  }
+  const std::int64_t stop = NowUs();
+  std::vector<RateSource> sources;
+  std::vector<RateStats> stats;
+  for (Watched& w : watched) {
+    stats.push_back(MeasureRate(w.source.times_us, start, stop));
+    sources.push_back(std::move(w.source));
+    std::printf("%s\n", RateJson(sources.back(), stats.back()).c_str());
+  }
+  std::printf("%s\n", RateSummary(sources, stats).c_str());
+  if (count == 0) {
+    std::fprintf(stderr, "touchctl: no service's point event exists\n");
+    return 1;
+  }
+  return 0;
+}
+
+int Beams(int argc, char** argv) {
+  const char* svg_path = nullptr;
+  const char* frames_path = nullptr;
+  const char* duration_text = nullptr;
+  for (int k = 2; k < argc; ++k) {
+    if (std::strcmp(argv[k], "--svg") == 0 && k + 1 < argc) {
+      svg_path = argv[++k];
+    } else if (std::strcmp(argv[k], "--frames") == 0 && k + 1 < argc) {
+      frames_path = argv[++k];
+    } else if (duration_text == nullptr && argv[k][0] >= '0' && argv[k][0] <= '9') {
+      duration_text = argv[k];
+    } else {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+  if ((frames_path == nullptr) == (duration_text == nullptr)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  BeamCounter counter;
+  if (frames_path != nullptr) {
+    std::ifstream file(frames_path, std::ios::binary);
+    if (!file) {
+      std::fprintf(stderr, "touchctl: cannot read %s\n", frames_path);
+      return 1;
+    }
+    std::vector<std::uint8_t> storage;
+    for (std::string line; std::getline(file, line);) {
+      if (const auto frame = ParseRawCellLine(line, &storage)) counter.Add(*frame);
+    }
+  } else {
+    const ScopedKernelHandle event(OpenEventA(SYNCHRONIZE, FALSE, names::kRawCellEventAll));
+    if (!event) {
+      std::fprintf(stderr, "touchctl: the raw cell event does not exist\n");
+      return 1;
+    }
+    const ULONGLONG end = GetTickCount64() + std::strtoul(duration_text, nullptr, 10);
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+      if (WaitForSingleObject(event.get(), static_cast<DWORD>(end - now)) != WAIT_OBJECT_0) break;
+      const auto section = ReadSection(names::kRawCellSection, kRawCellSectionSize);
+      if (const auto frame = ReadRawCellSection(section)) counter.Add(*frame);
+    }
+  }
+  const BeamReport report = counter.Report();
+  std::printf("%s\n%s", BeamJson(report).c_str(), BeamTable(report).c_str());
+  if (svg_path != nullptr) {
+    std::ofstream svg(svg_path, std::ios::binary);
+    svg << BeamStripSvg(report);
+    if (!svg.flush()) {
+      std::fprintf(stderr, "touchctl: cannot write %s\n", svg_path);
+      return 1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -234,6 +369,11 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "serial-watch") == 0) {
     return WatchSerial(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
   }
+  if (argc >= 3 && std::strcmp(argv[1], "rate") == 0) {
+    return Rate(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "beams") == 0) return Beams(argc, argv);
+  if (argc == 3 && std::strcmp(argv[1], "bundle") == 0) return SupportBundle(argv[2]);
   if (argc >= 2 && std::strcmp(argv[1], "list") == 0) {
     RegistrySettingsStore store;
     PrintList(store, "usb", schema::kUsbActiveKey, schema::kUsbId);

@@ -32,7 +32,8 @@ constexpr char kUsage[] =
     "  --platform nt|other      pointer output by records (nt) or mouse_event (other)\n"
     "  --serial                 a serial controller's stream, through the serial service's "
     "decoder\n"
-    "  --port N                 with --serial: the controller's COM port number (default 1)\n";
+    "  --port N                 with --serial: the controller's COM port number (default 1)\n"
+    "  --cell-levels            raw cell lines carry the frame's levels (for touchctl beams)\n";
 
 [[noreturn]] void Fail(const std::string& where, const std::string& message) {
   std::cerr << "touchreplay: " << where << (where.empty() ? "" : ": ") << message << "\n";
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
       if (!ParseNumber(value().c_str(), &port) || port < 1 || port > 100) {
         Fail("--port", "expected a COM port number, 1 to 100");
       }
+    } else if (arg == "--cell-levels") {
+      options.cell_levels = true;
     } else if (arg == "--device-path") {
       options.device_path = value();
     } else if (arg == "--platform") {

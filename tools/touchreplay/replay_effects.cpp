@@ -93,7 +93,7 @@ void ReplayEffects::Published(SectionKind kind) {
 }
 
 void ReplayEffects::PrintCells() {
-  sink_(RawCellSectionJson(raw_cell_section_));
+  sink_(RawCellSectionJson(raw_cell_section_, cell_levels_));
 }
 
 void ReplayEffects::PrintPoints() {

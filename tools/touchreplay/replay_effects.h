@@ -26,6 +26,9 @@ class ReplayEffects final : public ControllerLink,
 
   DevicePorts ports() { return {*this, *this, *this, *this, *this, *this}; }
 
+  // With `on`, every raw cell line carries the frame's levels as well.
+  void ShowCellLevels(bool on) { cell_levels_ = on; }
+
   // Applies a clock directive (@time, @advance); false for any other line.
   bool ApplyClock(const ScriptLine& line);
 
@@ -50,6 +53,7 @@ class ReplayEffects final : public ControllerLink,
   UtcTime now_{2026, 1, 1, 0, 0, 0, 0};
   std::vector<std::uint8_t> point_section_;
   std::vector<std::uint8_t> raw_cell_section_;
+  bool cell_levels_ = false;
 };
 
 }  // namespace zorvik

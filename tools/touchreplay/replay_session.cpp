@@ -14,6 +14,7 @@ ReplaySession::ReplaySession(SettingsStore& store, const ReplayOptions& options,
   DeviceSettings settings = device_->settings();
   loader.LoadDevice(loader.LoadService(), options.device_path, settings);
   device_->ApplySettings(settings);
+  effects_.ShowCellLevels(options.cell_levels);
 }
 
 void ReplaySession::Feed(const ScriptLine& line) {

@@ -17,6 +17,7 @@ struct ReplayOptions {
   std::uint32_t double_click_time = 500;
   std::string device_path = "\\\\?\\replay#0";
   Platform platform = Platform::kNt;
+  bool cell_levels = false;  // raw cell lines carry the levels (input for touchctl beams)
 };
 
 class ReplaySession {

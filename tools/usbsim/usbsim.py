@@ -240,8 +240,10 @@ def pair(value):
     return bytes([value // 128, value % 128])
 
 
-def cell_frame(cx, cy, fingers):
-    """A cell frame: 0xE1 with fingers (x, y in sensor units, size in cells), 0xE0 without."""
+def cell_frame(cx, cy, fingers, blocked=(), dead=()):
+    """A cell frame: 0xE1 with fingers (x, y in sensor units, size in cells), 0xE0 without.
+    Cells named in `blocked` read shadowed and those in `dead` free whatever the fingers do
+    (("x", 20), ("y", 0), ...); a blocked cell makes every frame a touch frame, as on a sensor."""
     levels = bytearray(cx + cy)
 
     def shade(offset, cells, at, width):
@@ -254,8 +256,11 @@ def cell_frame(cx, cy, fingers):
     for x, y, size in fingers:
         shade(0, cx, x, size)
         shade(cx, cy, y, size)
+    for forced, level in ((blocked, 100), (dead, 0)):
+        for axis, index in forced:
+            levels[(0 if axis == "x" else cx) + index] = level
     n = cx + cy
-    start = 0xE1 if fingers else 0xE0
+    start = 0xE1 if fingers or blocked else 0xE0
     return bytes([start]) + pair(n) + pair(cx) + pair(cy) + bytes(levels)
 
 
@@ -276,6 +281,8 @@ class SimController:
                 os.mkfifo(fifo)
         self.acks = 0
         self.queries = 0
+        self.blocked_cells = []  # ("x", 20): shadowed in every cell frame
+        self.dead_cells = []  # never shadowed
         self.running = False
         self.reading = threading.Event()  # cleared: the host's writes pile up unread
         self.reading.set()
@@ -370,7 +377,17 @@ class SimController:
         self.send(bytes([0x80]) + pair(x) + pair(y))
 
     def fingers(self, fingers, cx=64, cy=48):
-        self.send(cell_frame(cx, cy, fingers))
+        self.send(cell_frame(cx, cy, fingers, self.blocked_cells, self.dead_cells))
+
+    def stream(self, frames, hz, cx=64, cy=48):
+        """One cell frame per entry of `frames` (each a list of fingers), `hz` frames a second on
+        a steady clock: a late frame shortens the next wait instead of shifting the rest."""
+        start = time.monotonic()
+        for k, fingers in enumerate(frames):
+            delay = start + k / hz - time.monotonic()
+            if delay > 0:
+                time.sleep(delay)
+            self.fingers(fingers, cx, cy)
 
     def ack_count(self):
         with self.lock:
