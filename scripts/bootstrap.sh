@@ -10,7 +10,7 @@ packages=(
   xvfb imagemagick xdotool             # windows, real input and screenshots of the GUI programs
   googletest libbenchmark-dev          # test and benchmark libraries (GoogleTest from source)
   clang libclang-rt-14-dev clang-format llvm  # fuzzing (libFuzzer), sanitizers, coverage, format
-  python3 util-linux procps git        # test harness helpers (flock, pgrep, file list)
+  python3 util-linux procps git strace  # test harness helpers (flock, pgrep, file list, call order)
 )
 
 missing=()

@@ -1,7 +1,9 @@
 """Serlink under Wine, unmodified: instances, the start from the registry list, rescans, the
 list it writes, touches and releases, the one-shot right click and the exit."""
 
+import os
 import random
+import subprocess
 import time
 import unittest
 
@@ -94,8 +96,27 @@ class SerlinkProcessTest(SerlinkTest):
         self.wait_started()
         self.rescan_and_wait(1)
         self.assertTrue(self.port_open(controller))
+        # Seen from outside while Serlink runs: its own descriptors of the port are closed
+        # before it exits (the end of the process would close them anyway, and the wineserver
+        # closes a dying process's handles before the process is gone, so only the order of
+        # Serlink's own calls tells the two apart).
+        pid = self.process.pid
+        port_fds = {int(fd) for fd in os.listdir("/proc/%d/fd" % pid)
+                    if os.readlink("/proc/%d/fd/%s" % (pid, fd)) == controller.port.tty}
+        self.assertTrue(port_fds, "Serlink holds no descriptor of its port")
+        trace = os.path.join(self.sim_dir, "serlink-exit.strace")
+        tracer = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=close,exit_group", "-o",
+                                   trace, "-p", str(pid)], stderr=subprocess.DEVNULL)
+        time.sleep(1.0)  # attached to every thread
         self.assertEqual(self.touchctl("set", "serial", "exit")[0], 0)
         self.assertEqual(self.process.wait(timeout=10), 0)
+        tracer.wait(timeout=10)
+        with open(trace) as calls:
+            order = [line.split(None, 1)[1] for line in calls if " " in line]
+        ending = next(k for k, call in enumerate(order) if call.startswith("exit_group"))
+        closed = {int(call[6:call.index(")")]) for call in order[:ending]
+                  if call.startswith("close(") and " = 0" in call}
+        self.assertTrue(port_fds & closed, "the port was not closed before Serlink exited")
         self.assertFalse(self.port_open(controller))
         # Nothing is left behind: a new instance serves the same port at once.
         self.process = None
