@@ -6,10 +6,10 @@
 // With SERIALSIM_REFUSE_LINE_SETTINGS set in the environment, line settings on pseudo-terminals
 // are refused (EIO), as by a port whose driver fails: a failure the Windows side reports.
 #include <dlfcn.h>
-#include <termios.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <termios.h>
 
 #include <cerrno>
 #include <cstdarg>

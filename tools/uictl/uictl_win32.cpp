@@ -336,8 +336,7 @@ int main(int argc, char** argv) {
   }
   if (command == "double-click-time") {
     if (argc >= 3 && !SetDoubleClickTime(static_cast<UINT>(std::strtoul(argv[2], nullptr, 10)))) {
-      std::fprintf(stderr, "uictl: cannot set the double-click time (error %lu)\n",
-                   GetLastError());
+      std::fprintf(stderr, "uictl: cannot set the double-click time (error %lu)\n", GetLastError());
       return 1;
     }
     std::printf("{\"double_click_time\":%u}\n", GetDoubleClickTime());
