@@ -1,12 +1,14 @@
-"""The whole loop: a finger on a simulated controller reaches the calibration screen as real
-pointer input (the virtual mouse stand-in passes Usblink's records on to the X server), the
+"""The whole loop: a finger on a simulated controller reaches the touch screen dialog as real
+pointer input (the virtual mouse stand-in passes Usblink's records on to the X server). The
 calibration is computed from touches that the misaligned screen reports offset and scaled, and
-once Usblink has loaded the new matrix a tap lands where the finger was."""
+once Usblink has loaded the new matrix a tap lands where the finger was; the drawing test draws
+the stroke the finger traced."""
 
 import subprocess
 import time
 
-from test_orbisk_touch_screen import CALIBRATION, TouchScreenTest
+from test_orbisk_touch_screen import CALIBRATION, DRAWING_TEST, RED, WHITE, YELLOW, \
+    TouchScreenTest
 
 WIDTH, HEIGHT = 1024, 768
 SENSOR_SPAN = 16384
@@ -25,6 +27,11 @@ class CalibrationLoop(TouchScreenTest):
         out = subprocess.run(["xdotool", "getmouselocation"], env=self.world.env, check=True,
                              capture_output=True, text=True).stdout.split()
         return tuple(int(field.split(":")[1]) for field in out[:2])
+
+    def around(self, x, y, reach=4):
+        """The colours of the square of pixels within `reach` of (x, y)."""
+        return self.screen_pixels({"x": x - reach, "y": y - reach, "w": 2 * reach + 1,
+                                   "h": 2 * reach + 1})
 
     def tap(self, controller, x, y):
         """A finger lifted at (x, y) of the screen: its records reach the X server."""
@@ -62,3 +69,30 @@ class CalibrationLoop(TouchScreenTest):
             at = self.pointer_at()
             self.assertLessEqual(max(abs(at[0] - x), abs(at[1] - y)), 2,
                                  "a tap at (%d, %d) landed at %s" % (x, y, at))
+
+    def test_the_drawing_test_draws_the_stroke_the_finger_traced(self):
+        self.add_mouse(drive_pointer=True)
+        controller = self.add_controller(0)
+        self.start_usblink()
+        self.wait_served([controller])
+        self.set_dword("General", "MouseMode", 2)
+        self.assertEqual(self.touchctl("set", "usb", "setupchange")[0], 0)
+        time.sleep(0.5)
+        self.open_dialog(DRAWING_TEST, 0)
+        # A finger put down at (300, 300), drawn right to (500, 300), lifted there.
+        controller.down(300 * SENSOR_SPAN // WIDTH, 300 * SENSOR_SPAN // HEIGHT)
+        for x in range(320, 501, 20):
+            controller.move(x * SENSOR_SPAN // WIDTH, 300 * SENSOR_SPAN // HEIGHT)
+            time.sleep(0.03)
+        controller.up(500 * SENSOR_SPAN // WIDTH, 300 * SENSOR_SPAN // HEIGHT)
+        self.mouse.wait_for(12, timeout=5)
+        time.sleep(0.5)
+        # The finger's path went through the sensor's and the pointer's arithmetic: a pixel or
+        # two either way.
+        self.assertIn(YELLOW, self.around(300, 300))  # the cross where the finger came down
+        self.assertIn(RED, self.around(500, 300))     # the cross where it was lifted
+        for x in (350, 400, 450):
+            self.assertIn(WHITE, self.around(x, 300), "no stroke at x %d" % x)
+        self.assertNotIn(WHITE, self.around(400, 400))
+        self.xdotool("key", "Return")
+        self.assertEqual(self.dialog_result(), 0)
