@@ -83,7 +83,8 @@ struct Instance {
 // Sets the service's exit event when it exists. An event is only ever set for a running
 // process: set with nobody waiting, it would stay signalled and end the next start at once.
 bool SetExitEvent(const Service& service) {
-  const ScopedKernelHandle event(OpenEventByEitherName(service.exit_event, service.other_exit_event));
+  const ScopedKernelHandle event(
+      OpenEventByEitherName(service.exit_event, service.other_exit_event));
   return event && SetEvent(event.get());
 }
 
@@ -109,7 +110,8 @@ int StopServices(DWORD timeout_ms) {
   std::vector<Instance> running = FindRunningServices();
   for (const Service& service : kServices) {
     bool any = false;
-    for (const Instance& instance : running) any = any || instance.service == &service;
+    for (const Instance& instance : running)
+      any = any || instance.service == &service;
     if (!any) Print("%s is not running\n", service.image);
   }
   // A service found a moment after its start may not have created its events yet: keep trying
@@ -139,10 +141,10 @@ int StopServices(DWORD timeout_ms) {
     result = 1;
     if (instance.told) {
       Print("%s (process %lu) did not end within %lu s of its exit event\n",
-                  instance.service->image, instance.pid, (timeout_ms + 999) / 1000);
+            instance.service->image, instance.pid, (timeout_ms + 999) / 1000);
     } else {
       Print("%s (process %lu) has no exit event and did not end within %lu s\n",
-                  instance.service->image, instance.pid, (timeout_ms + 999) / 1000);
+            instance.service->image, instance.pid, (timeout_ms + 999) / 1000);
     }
   }
   return result;
@@ -206,9 +208,9 @@ bool GrantsFullAccess(PACL dacl, PSID sid) {
 
 int GrantGeneral() {
   ScopedKey key;
-  LONG error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, schema::kGeneralKey, 0, nullptr, 0,
-                               READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, key.put(),
-                               nullptr);
+  LONG error =
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, schema::kGeneralKey, 0, nullptr, 0,
+                      READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, key.put(), nullptr);
   if (error != ERROR_SUCCESS) return Fail("Opening the General settings key", error);
 
   PACL current = nullptr;
@@ -263,8 +265,8 @@ int ShowGeneralAcl() {
                                    READ_CONTROL | KEY_WOW64_64KEY, key.put());
   if (error != ERROR_SUCCESS) return Fail("Opening the General settings key", error);
   ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
-  const DWORD read = GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
-                                     nullptr, nullptr, nullptr, nullptr, descriptor.put());
+  const DWORD read = GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                                     nullptr, nullptr, nullptr, descriptor.put());
   if (read != ERROR_SUCCESS) return Fail("Reading the key's access list", read);
   ScopedLocal<LPSTR> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
@@ -282,7 +284,8 @@ int ShowGeneralAcl() {
 int RunDrvsetup() {
   char folder[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return Fail("Finding the installation folder", GetLastError());
+  if (length == 0 || length >= MAX_PATH)
+    return Fail("Finding the installation folder", GetLastError());
   *std::strrchr(folder, '\\') = '\0';
   const std::string program = std::string(folder) + "\\drvsetup.exe";
   std::string command = "\"" + program + "\"";
@@ -294,10 +297,10 @@ int RunDrvsetup() {
     return Fail("Creating a file for drvsetup's output", GetLastError());
   }
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const ScopedFileHandle capture(CreateFileA(
-      capture_path, GENERIC_READ | GENERIC_WRITE,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
-      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  const ScopedFileHandle capture(
+      CreateFileA(capture_path, GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
+                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!capture) return Fail("Creating a file for drvsetup's output", GetLastError());
 
   STARTUPINFOA startup{};
