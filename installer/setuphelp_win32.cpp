@@ -17,7 +17,6 @@
 // These need windows.h first.
 #include <aclapi.h>
 #include <sddl.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -90,17 +89,18 @@ bool SetExitEvent(const Service& service) {
 
 std::vector<Instance> FindRunningServices() {
   std::vector<Instance> found;
-  const ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return found;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot.get(), &entry); more;
-       more = Process32Next(snapshot.get(), &entry)) {
-    for (const Service& service : kServices) {
-      if (lstrcmpiA(entry.szExeFile, service.image) != 0) continue;
+  for (const Service& service : kServices) {
+    const std::string_view image = service.image;
+    const auto same = [image](std::string_view name) {
+      return name.size() == image.size() &&
+             CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.data(),
+                            static_cast<int>(name.size()), image.data(),
+                            static_cast<int>(image.size())) == CSTR_EQUAL;
+    };
+    for (const DWORD pid : FindProcesses(same)) {
       ScopedKernelHandle process(
-          OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-      if (process) found.push_back({&service, entry.th32ProcessID, std::move(process)});
+          OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+      if (process) found.push_back({&service, pid, std::move(process)});
     }
   }
   return found;

@@ -1,6 +1,8 @@
 // Facts about the running Windows system.
 #include "common/win32/system_win32.h"
 
+#include <tlhelp32.h>
+
 namespace zorvik {
 
 SystemVersion ReadSystemVersion() {
@@ -63,6 +65,19 @@ std::string ProgramName() {
   std::string name = ProgramPath();
   name = name.substr(name.find_last_of("\\/") + 1);
   return name.substr(0, name.find_last_of('.'));
+}
+
+std::vector<DWORD> FindProcesses(const std::function<bool(std::string_view)>& matches) {
+  std::vector<DWORD> found;
+  const ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return found;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.get(), &entry); more;
+       more = Process32Next(snapshot.get(), &entry)) {
+    if (matches(entry.szExeFile)) found.push_back(entry.th32ProcessID);
+  }
+  return found;
 }
 
 }  // namespace zorvik

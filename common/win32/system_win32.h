@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/win32/handle_win32.h"
 
@@ -46,6 +49,10 @@ HANDLE OpenEventByEitherName(const char* name, const char* other_name);
 // the extension ("Usblink").
 std::string ProgramFolder();
 std::string ProgramName();
+
+// The ids of the running processes whose executable's file name (no folder) `matches`, in the
+// order the system lists them.
+std::vector<DWORD> FindProcesses(const std::function<bool(std::string_view)>& matches);
 
 // Creates (or opens) a named paging-file section that every process may open and maps all of
 // it read/write. Does nothing when `view` is already mapped; on failure both stay empty.

@@ -3,11 +3,10 @@
 // the panel; the page starts it from TargetDir and never waits for it.
 #include "panel/win32/popup_ctrl_win32.h"
 
-#include <tlhelp32.h>
-
 #include <string>
 
 #include "common/win32/handle_win32.h"
+#include "common/win32/system_win32.h"
 #include "panel/number_field.h"
 
 namespace zorvik::panel {
@@ -139,22 +138,16 @@ void CPopupCtrl::StartPopdeck() {
 }
 
 void StopPopdeck() {
-  const ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot.get(), &entry); more;
-       more = Process32Next(snapshot.get(), &entry)) {
-    if (!IsPopdeckProcess(entry.szExeFile)) continue;
-    const ScopedKernelHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, entry.th32ProcessID));
-    if (!process) return;
-    DWORD exit_code = 0;
-    GetExitCodeProcess(process.get(), &exit_code);
-    // A running process reports STILL_ACTIVE; ending it with that code would make it look
-    // alive to anyone who asks for its exit code afterwards.
-    TerminateProcess(process.get(), exit_code == STILL_ACTIVE ? 1 : exit_code);
-    return;
-  }
+  const std::vector<DWORD> found =
+      FindProcesses([](std::string_view name) { return IsPopdeckProcess(name); });
+  if (found.empty()) return;
+  const ScopedKernelHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, found.front()));
+  if (!process) return;
+  DWORD exit_code = 0;
+  GetExitCodeProcess(process.get(), &exit_code);
+  // A running process reports STILL_ACTIVE; ending it with that code would make it look
+  // alive to anyone who asks for its exit code afterwards.
+  TerminateProcess(process.get(), exit_code == STILL_ACTIVE ? 1 : exit_code);
 }
 
 }  // namespace zorvik::panel

@@ -2,11 +2,10 @@
 // names from NtQueryObject(ObjectTypesInformation).
 #include "tools/handlecount/handle_census_win32.h"
 
-#include <tlhelp32.h>
-
 #include <cstdint>
 
 #include "common/win32/handle_win32.h"
+#include "common/win32/system_win32.h"
 
 namespace zorvik {
 namespace {
@@ -166,16 +165,7 @@ std::optional<HandleCensus> TakeHandleCensus(DWORD pid) {
 }
 
 std::vector<DWORD> FindProcesses(std::string_view image) {
-  std::vector<DWORD> found;
-  const ScopedFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return found;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot.get(), &entry); more;
-       more = Process32Next(snapshot.get(), &entry)) {
-    if (SameName(entry.szExeFile, image)) found.push_back(entry.th32ProcessID);
-  }
-  return found;
+  return zorvik::FindProcesses([image](std::string_view name) { return SameName(name, image); });
 }
 
 }  // namespace zorvik
