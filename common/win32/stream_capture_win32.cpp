@@ -27,9 +27,7 @@ void CreateFolderOf(const std::string& path) {
 
 }  // namespace
 
-StreamCapture::StreamCapture()
-    : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      write_done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+StreamCapture::StreamCapture() = default;
 
 StreamCapture::~StreamCapture() {
   if (!thread_) return;
@@ -39,8 +37,12 @@ StreamCapture::~StreamCapture() {
 
 bool StreamCapture::Begin(std::string path, std::string source, std::uint32_t seconds,
                           std::function<void()> finished) {
-  if (thread_running_ || !stop_ || !write_done_) return false;
+  if (thread_running_) return false;
   if (thread_) WaitForSingleObject(thread_.get(), INFINITE);  // a finished one: its last steps
+  // The events exist from the first capture on: a device that is never captured holds none.
+  if (!stop_) stop_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!write_done_) write_done_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!stop_ || !write_done_) return false;
   path_ = std::move(path);
   source_ = std::move(source);
   seconds_ = seconds;

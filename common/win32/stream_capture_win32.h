@@ -21,7 +21,7 @@ namespace zorvik {
 
 class StreamCapture {
  public:
-  StreamCapture();
+  StreamCapture();   // holds no handle until its first capture
   ~StreamCapture();  // ends a capture under way ("the service stopped") and waits for its thread
   StreamCapture(const StreamCapture&) = delete;
   StreamCapture& operator=(const StreamCapture&) = delete;
