@@ -79,6 +79,7 @@ void StreamCapture::Write() {
             std::to_string(GetLastError()) + ")");
   } else {
     std::uint64_t size = 0;
+    CaptureDrops beyond_limit;  // chunks the ring handed over that the 64 MB did not take
     std::string batch = text_.Header(source_, NowUtc());
     while (reason == nullptr) {
       const bool stopped = WaitForSingleObject(stop_.get(), kDrainPeriodMs) == WAIT_OBJECT_0;
@@ -88,6 +89,8 @@ void StreamCapture::Write() {
       ring_.Drain([&](const UtcTime& at, std::span<const std::uint8_t> bytes) {
         if (full || size + batch.size() + 4 * bytes.size() > kMaxCaptureBytes) {
           full = true;
+          ++beyond_limit.chunks;
+          beyond_limit.bytes += bytes.size();
           return;
         }
         text_.AppendChunk(batch, at, bytes);
@@ -107,7 +110,10 @@ void StreamCapture::Write() {
         reason = "time is up";
     }
     recording_ = false;
-    Append(CaptureText::Trailer(ring_.drops(), reason), GetTickCount64() + kLastWriteGraceMs);
+    CaptureDrops drops = ring_.drops();
+    drops.chunks += beyond_limit.chunks;
+    drops.bytes += beyond_limit.bytes;
+    Append(CaptureText::Trailer(drops, reason), GetTickCount64() + kLastWriteGraceMs);
     file_.reset();
   }
   recording_ = false;
