@@ -267,6 +267,11 @@ def cell_frame(cx, cy, fingers, blocked=(), dead=()):
 class SimController:
     """One simulated controller: registered interface, dosdevices link, two FIFOs."""
 
+    # Cells forced in the cell frames it builds (set per controller); none by default, also for
+    # an instance made without its pipes (fuzz/make_seeds.py).
+    blocked_cells = ()
+    dead_cells = ()
+
     def __init__(self, world, number, folder, own_kind=True, firmware="1.02", device_id="ZT-SIM"):
         self.world = world
         self.number = number
