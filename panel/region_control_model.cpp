@@ -17,10 +17,10 @@
 namespace zorvik::panel {
 namespace {
 
-constexpr CorrectionPairSpec kOffsetSpec{schema::kMonXFormat, schema::kMonYFormat, 0, IDC_X_OFFSET,
-                                         IDC_Y_OFFSET};
-constexpr CorrectionPairSpec kZoomSpec{schema::kMonXZoomAFormat, schema::kMonYZoomAFormat,
-                                       kUsbFullZoom, IDC_X_ZOOM, IDC_Y_ZOOM};
+constexpr CorrectionPairLayout kOffsetLayout{schema::kMonXFormat, schema::kMonYFormat, 0,
+                                             IDC_X_OFFSET, IDC_Y_OFFSET};
+constexpr CorrectionPairLayout kZoomLayout{schema::kMonXZoomAFormat, schema::kMonYZoomAFormat,
+                                           kUsbFullZoom, IDC_X_ZOOM, IDC_Y_ZOOM};
 
 // The identity calibration, in the order it is handed to the writer (which writes by name).
 struct IdentityEntry {
@@ -94,8 +94,8 @@ const CorrectionButton* FindCorrectionButton(int control_id) {
   return found == kCorrectionButtons.end() ? nullptr : &*found;
 }
 
-const CorrectionPairSpec& SpecOf(CorrectionPairKind kind) {
-  return kind == CorrectionPairKind::kOffset ? kOffsetSpec : kZoomSpec;
+const CorrectionPairLayout& LayoutOf(CorrectionPairKind kind) {
+  return kind == CorrectionPairKind::kOffset ? kOffsetLayout : kZoomLayout;
 }
 
 int ActiveMonitorIndex(SettingsStore& store) {
@@ -103,16 +103,16 @@ int ActiveMonitorIndex(SettingsStore& store) {
 }
 
 CorrectionPair ReadCorrectionPair(SettingsStore& store, CorrectionPairKind kind, int monitor) {
-  const CorrectionPairSpec& spec = SpecOf(kind);
-  CorrectionPair pair{spec.fallback, spec.fallback};
+  const CorrectionPairLayout& layout = LayoutOf(kind);
+  CorrectionPair pair{layout.fallback, layout.fallback};
   const ScopedKey general = OpenKey(store, store.LocalMachine(), schema::kGeneralKey);
   if (!general) return pair;
   const auto read = [&](const char* format, std::int32_t& member) {
     const auto text = ReadText(store, general.get(), schema::NumberedName(format, monitor));
     if (text && text->length != 0) member = AtoiRule(text->view());
   };
-  read(spec.x_format, pair.x);
-  read(spec.y_format, pair.y);
+  read(layout.x_format, pair.x);
+  read(layout.y_format, pair.y);
   return pair;
 }
 
@@ -163,12 +163,12 @@ std::string PercentText(std::int32_t value) {
 std::optional<StepOutcome> RunCorrectionStep(SettingsStore& store, CorrectionSignals& signals,
                                              CorrectionStep step) {
   const CorrectionPairKind kind = PairOf(step);
-  const CorrectionPairSpec& spec = SpecOf(kind);
+  const CorrectionPairLayout& layout = LayoutOf(kind);
   const int monitor = ActiveMonitorIndex(store);
   const CorrectionPair next = ApplyStep(step, ReadCorrectionPair(store, kind, monitor));
   const bool written = WriteBatch(store, [&](RegistryBatchWriter& writer) {
-    writer.SetInteger(GeneralEntry(spec.x_format, monitor), next.x);
-    writer.SetInteger(GeneralEntry(spec.y_format, monitor), next.y);
+    writer.SetInteger(GeneralEntry(layout.x_format, monitor), next.x);
+    writer.SetInteger(GeneralEntry(layout.y_format, monitor), next.y);
   });
   if (!written) return std::nullopt;
   SignalRound(signals);

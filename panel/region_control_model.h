@@ -65,14 +65,14 @@ inline constexpr std::array<CorrectionButton, 10> kCorrectionButtons{{
 const CorrectionButton* FindCorrectionButton(int control_id);
 
 // One pair of per-monitor values: its General value names, its default and its two fields.
-struct CorrectionPairSpec {
+struct CorrectionPairLayout {
   const char* x_format;  // "MON%02dX", "MON%02dXZOOMA"
   const char* y_format;
   std::int32_t fallback;  // read default, and what Reset sets
   int x_field;
   int y_field;
 };
-const CorrectionPairSpec& SpecOf(CorrectionPairKind kind);
+const CorrectionPairLayout& LayoutOf(CorrectionPairKind kind);
 
 struct CorrectionPair {
   std::int32_t x = 0;

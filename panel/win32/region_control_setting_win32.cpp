@@ -141,9 +141,9 @@ bool CRegionControlSetting::OnCommand(int id, int code, HWND) {
 }
 
 void CRegionControlSetting::ShowPair(CorrectionPairKind kind, const CorrectionPair& pair) {
-  const CorrectionPairSpec& spec = SpecOf(kind);
-  SetDlgItemTextA(window(), spec.x_field, PercentText(pair.x).c_str());
-  SetDlgItemTextA(window(), spec.y_field, PercentText(pair.y).c_str());
+  const CorrectionPairLayout& layout = LayoutOf(kind);
+  SetDlgItemTextA(window(), layout.x_field, PercentText(pair.x).c_str());
+  SetDlgItemTextA(window(), layout.y_field, PercentText(pair.y).c_str());
 }
 
 void CRegionControlSetting::OnCorrection(CorrectionStep step) {
