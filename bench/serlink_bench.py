@@ -13,8 +13,8 @@ import sys
 import time
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-sys.path.insert(0, os.path.join(SOURCE, "tools", "usbsim"))
-sys.path.insert(0, os.path.join(SOURCE, "tools", "serialsim"))
+sys.path.insert(0, os.path.join(SOURCE, "testkit", "usbsim"))
+sys.path.insert(0, os.path.join(SOURCE, "testkit", "serialsim"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import serialsim  # noqa: E402
 import usbsim  # noqa: E402

@@ -15,7 +15,7 @@ import sys
 import time
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-sys.path.insert(0, os.path.join(SOURCE, "tools", "usbsim"))
+sys.path.insert(0, os.path.join(SOURCE, "testkit", "usbsim"))
 import usbsim  # noqa: E402
 
 TICKS = os.sysconf("SC_CLK_TCK")

@@ -9,8 +9,8 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..")
-sys.path.insert(0, os.path.join(ROOT, "tools", "usbsim"))
-sys.path.insert(0, os.path.join(ROOT, "tools", "serialsim"))
+sys.path.insert(0, os.path.join(ROOT, "testkit", "usbsim"))
+sys.path.insert(0, os.path.join(ROOT, "testkit", "serialsim"))
 import serialsim  # noqa: E402
 import usbsim  # noqa: E402
 

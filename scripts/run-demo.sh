@@ -14,4 +14,4 @@ if ! { cmake --preset win64 && cmake --build --preset win64 --target Usblink sim
   echo "run-demo: build failed" >&2
   exit 1
 fi
-exec python3 tools/usbsim/demo.py --build build/win64 --out build/demo
+exec python3 testkit/usbsim/demo.py --build build/win64 --out build/demo

@@ -10,6 +10,12 @@
 namespace zorvik::testing {
 namespace {
 
+// The MPControl defaults, stated as numbers in table order (MPXLimitStart ... MPPopupActiveTime):
+// without the key, and with the key but without the value.
+constexpr MpControlSettings kKeyAbsentDefaults{0, 1000, 0,   1000, 1,  1, 1, 1,
+                                               0, 0,    100, 0,    15, 5, 5, 5};
+constexpr MpControlSettings kValueAbsentDefaults{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 0, 15, 5, 5, 5};
+
 constexpr ScreenSize kScreen{1024, 768};
 constexpr char kUsbPath[] =
     "\\\\?\\usb#vid_1234&pid_0001#6&1#{e6ef7dcd-1795-4a08-9fbf-aa78423c26f0}";
@@ -39,7 +45,7 @@ TEST_F(SettingsLoaderTest, MachineWithoutProductKeyGetsEveryDefault) {
   EXPECT_EQ(loaded.ClickArea, 500);
   EXPECT_EQ(loaded.ClickRightLeft, 0);
   EXPECT_EQ(loaded.ScreenRotateFlag, 0);
-  EXPECT_EQ(loaded.mp, kMpControlKeyAbsent);
+  EXPECT_EQ(loaded.mp, kKeyAbsentDefaults);
   EXPECT_EQ(loaded.mp.MPXLimitEnd, 1000);
   EXPECT_EQ(loaded.mp.EnableMouseAction, 1);
   EXPECT_EQ(loaded.MultiMonSupport, 0);
@@ -57,13 +63,13 @@ TEST_F(SettingsLoaderTest, MachineWithoutProductKeyGetsEveryDefault) {
   EXPECT_EQ(device.mapping.YZoom, 10000);
   EXPECT_EQ(device.mapping.matrix, (CalibrationMatrix{3, 4, 5, 6, 7, 8, 9}));
   EXPECT_EQ(device.ClickMode, 1);
-  EXPECT_EQ(device.mp, kMpControlKeyAbsent);
+  EXPECT_EQ(device.mp, kKeyAbsentDefaults);
 }
 
 TEST_F(SettingsLoaderTest, EmptyMpControlKeyDiffersFromAbsentKey) {
   seed.Key("MPControl");
   const ServiceSettings loaded = usb().LoadService();
-  EXPECT_EQ(loaded.mp, kMpControlValueAbsent);
+  EXPECT_EQ(loaded.mp, kValueAbsentDefaults);
   EXPECT_EQ(loaded.mp.MPXLimitEnd, 0);
   EXPECT_EQ(loaded.mp.MPYLimitEnd, 0);
   EXPECT_EQ(loaded.mp.EnableMouseAction, 0);

@@ -12,8 +12,8 @@ from serlink_fixture import SerlinkTest
 from usblink_fixture import BUILD, SOURCE, USBLINK, usbsim
 
 ORBISK = "panel/win32/Orbisk.exe"
-UICTL = "tools/uictl/uictl.exe"
-SIGNAL = "tests/panel/panel_signal.exe"
+UICTL = "testkit/uictl/uictl.exe"
+SIGNAL = "testkit/panel/panel_signal.exe"
 SHEET = "Orbisk Touch Controller System"
 TABS = ["Touch Device", "Setup", "Option/Tools", "Multi Monitor Display", "Multipoint Touch",
         "Popup Control", "Information"]

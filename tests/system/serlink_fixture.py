@@ -8,7 +8,7 @@ import time
 
 from usblink_fixture import BUILD, SOURCE, UsblinkTest
 
-sys.path.insert(0, os.path.join(SOURCE, "tools", "serialsim"))
+sys.path.insert(0, os.path.join(SOURCE, "testkit", "serialsim"))
 
 import serialsim  # noqa: E402
 

@@ -8,7 +8,7 @@ import time
 from usblink_fixture import CLICK_ACK, UsblinkTest
 
 CLICKTOG = "clicktool/Clicktog.exe"
-UICTL = "tools/uictl/uictl.exe"
+UICTL = "testkit/uictl/uictl.exe"
 TITLE = "Touch Click Control"
 USB_BOX = "Zorvik IR Touch Driver (USB) did not be loaded!"
 SERIAL_BOX = "Zorvik IR Touch Driver (Serial) did not be loaded!"

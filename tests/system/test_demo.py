@@ -1,4 +1,4 @@
-"""The run command's popup hold (tools/usbsim/demo.py) against a real Usblink: started late in a
+"""The run command's popup hold (testkit/usbsim/demo.py) against a real Usblink: started late in a
 minute, it waits for the next one rather than let the hold cross a change of minute, then sets
 the popup event and shows the release that follows the lift."""
 
@@ -11,7 +11,7 @@ import unittest
 
 from usblink_fixture import SOURCE, UsblinkTest
 
-sys.path.insert(0, os.path.join(SOURCE, "tools", "usbsim"))
+sys.path.insert(0, os.path.join(SOURCE, "testkit", "usbsim"))
 
 import demo  # noqa: E402
 

@@ -66,7 +66,7 @@ class DisplayPageTest(OrbiskTest):
         """Selects the first device row, presses "Mapping>>" and gives the dialog its input."""
         self.click_at(self.items(DEVICES)[0])
         self.click(MAPPING)
-        self.world.run("tools/uictl/uictl.exe", "wait-window", SELECT, "10000")
+        self.world.run("testkit/uictl/uictl.exe", "wait-window", SELECT, "10000")
         time.sleep(0.3)
         for action in input_in_dialog:
             action()

@@ -12,7 +12,7 @@ import time
 from orbisk_fixture import SERIAL_SETUP, USB_SETUP, OrbiskTest
 from usblink_fixture import BUILD
 
-LAUNCHER = "tests/panel/touch_screen_launcher.exe"
+LAUNCHER = "testkit/panel/touch_screen_launcher.exe"
 CALIBRATION, DRAWING_TEST, MULTITOUCH_VIEW = 0, 1, 2
 MATRIX = ["An", "Bn", "Cn", "Dn", "En", "Fn", "Divider"]
 IDENTITY = {"X": 0, "Y": 0, "XZOOMA": 10000, "YZOOMA": 10000, "An": 1, "Bn": 0, "Cn": 0,

@@ -76,7 +76,7 @@ class SerlinkFailureBoxes(SerialFaultTest):
         self.start()
         self.wait_started()
         self.assertEqual(self.touchctl("set", "serial", "rescan")[0], 0)
-        code, out = self.world.run("tools/uictl/uictl.exe", "wait-window", "Serial Setup Error",
+        code, out = self.world.run("testkit/uictl/uictl.exe", "wait-window", "Serial Setup Error",
                                    "15000", timeout=30)
         self.assertEqual(code, 0, out)
         self.wait_until(lambda: controller.queries > 0, 5, "the query after the failed step")

@@ -16,7 +16,7 @@ WARM_UP = 3  # cycles before the handle counts are compared: caches and lazy loa
 # exact for each number of controllers; 3 keeps such a coincidence from failing the soak, while a
 # leak of one handle per cycle stands some 40 above it by the end.
 HANDLE_SLACK = 3
-HANDLECOUNT = "tools/handlecount/handlecount.exe"
+HANDLECOUNT = "testkit/handlecount/handlecount.exe"
 
 
 def resources(pid):

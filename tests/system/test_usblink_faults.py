@@ -10,7 +10,7 @@ import unittest
 from usblink_fixture import BUILD, PipeWatch, UsblinkTest, wine_processes
 
 BEEP_EVENT = "MERIDAX_TOUCH_EVENT_3F98A_BEEP"
-SIMDEV = "tools/usbsim/simdev.exe"
+SIMDEV = "testkit/usbsim/simdev.exe"
 
 
 class FaultTest(UsblinkTest):

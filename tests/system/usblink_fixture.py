@@ -12,7 +12,7 @@ import unittest
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("ZORVIK_WIN64_BUILD", os.path.join(SOURCE, "build", "win64"))
-sys.path.insert(0, os.path.join(SOURCE, "tools", "usbsim"))
+sys.path.insert(0, os.path.join(SOURCE, "testkit", "usbsim"))
 
 import usbsim  # noqa: E402
 

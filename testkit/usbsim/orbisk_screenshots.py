@@ -6,7 +6,7 @@ docs/orbisk-display*.png: the Multi Monitor Display page mapping a controller an
 monitors" dialog, and the full-screen touch screen dialog: docs/orbisk-calibration.png,
 orbisk-drawing-test.png, orbisk-point-view.png and orbisk-cell-view.png.
 
-    python3 tools/usbsim/orbisk_screenshots.py [--build build/win64] [--out docs]"""
+    python3 testkit/usbsim/orbisk_screenshots.py [--build build/win64] [--out docs]"""
 
 import argparse
 import json
@@ -22,10 +22,10 @@ import serialsim  # noqa: E402
 import usbsim  # noqa: E402
 
 SHEET = "Orbisk Touch Controller System"
-UICTL = "tools/uictl/uictl.exe"
+UICTL = "testkit/uictl/uictl.exe"
 TOUCHCTL = "tools/touchctl/touchctl.exe"
 # The touch screen dialog in a given mode, as the Option/Tools page opens it.
-LAUNCHER = "tests/panel/touch_screen_launcher.exe"
+LAUNCHER = "testkit/panel/touch_screen_launcher.exe"
 
 
 def ui(world, *args):

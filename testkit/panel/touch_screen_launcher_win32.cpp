@@ -61,22 +61,22 @@ int WriteSections(std::uint32_t state, std::uint32_t rows, std::uint32_t cols, s
   }
   for (std::size_t r = 0; r < panel::kGridRows; ++r) {
     for (std::size_t c = 0; c < panel::kGridColumns; ++c) {
-      std::uint8_t* record = points + 16 + (r * panel::kGridColumns + c) * 24;
-      Put(record, 1, 2);
-      Put(record + 4, 30, 2);
-      Put(record + 6, 30, 2);
-      Put(record + 12, static_cast<std::uint32_t>(c * 10), 2);
-      Put(record + 14, static_cast<std::uint32_t>(r * 7), 2);
+      std::uint8_t* record = points + point_section::RecordOffset(r, c);
+      Put(record + point_section::kStatusAt, 1, 2);
+      Put(record + point_section::kWidthAt, 30, 2);
+      Put(record + point_section::kHeightAt, 30, 2);
+      Put(record + point_section::kXAt, static_cast<std::uint32_t>(c * 10), 2);
+      Put(record + point_section::kYAt, static_cast<std::uint32_t>(r * 7), 2);
     }
   }
-  Put(points, state, 4);
-  Put(points + 4, rows, 4);
-  Put(points + 8, rows, 4);
-  Put(points + 12, cols, 4);
-  Put(cells + 2, nx + ny, 2);
-  Put(cells + 4, nx, 2);
-  Put(cells + 6, ny, 2);
-  std::memset(cells + 8, 100, panel::kRawCellSectionBytes - 8);
+  Put(points + point_section::kFrameStatusAt, state, 4);
+  Put(points + point_section::kCandidateCountAt, rows, 4);
+  Put(points + point_section::kRowsAt, rows, 4);
+  Put(points + point_section::kColumnsAt, cols, 4);
+  Put(cells + raw_cell_section::kCountAt, nx + ny, 2);
+  Put(cells + raw_cell_section::kXCellsAt, nx, 2);
+  Put(cells + raw_cell_section::kYCellsAt, ny, 2);
+  std::memset(cells + raw_cell_section::kLevelsAt, 100, raw_cell_section::kMaxLevels);
   std::printf("{\"written\":true}\n");
   const DWORD start = GetTickCount();
   do {

@@ -305,7 +305,7 @@ class SimController:
         self.running = True
         self.thread = threading.Thread(target=self._serve, daemon=True)
         self.thread.start()
-        code, out = self.world.run("tools/usbsim/simdev.exe", "add", str(self.number))
+        code, out = self.world.run("testkit/usbsim/simdev.exe", "add", str(self.number))
         if code != 0:
             raise RuntimeError("simdev add failed")
         self.path = out.strip()
@@ -313,7 +313,7 @@ class SimController:
 
     def unplug(self):
         """Makes the interface absent and closes the pipes (the host's reads end)."""
-        self.world.run("tools/usbsim/simdev.exe", "link", str(self.number), "0")
+        self.world.run("testkit/usbsim/simdev.exe", "link", str(self.number), "0")
         self.running = False
         self.thread.join()
         os.close(self.to_host)

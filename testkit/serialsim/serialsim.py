@@ -34,7 +34,7 @@ SHADOW_WIDTH = 16
 
 
 def shim_path(build_dir):
-    return os.path.join(os.path.abspath(build_dir), "tools", "serialsim", "modem_lines_shim.so")
+    return os.path.join(os.path.abspath(build_dir), "testkit", "serialsim", "modem_lines_shim.so")
 
 
 def preload_env(env, shim):

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Screenshots of the real Clicktog window in both modes, under Wine and Xvfb, for the README.
 
-    python3 tools/usbsim/clicktog_screenshots.py [--build build/win64] [--out docs]"""
+    python3 testkit/usbsim/clicktog_screenshots.py [--build build/win64] [--out docs]"""
 
 import argparse
 import json
@@ -15,7 +15,7 @@ import usbsim  # noqa: E402
 
 
 def shot(world, out):
-    code, text = world.run("tools/uictl/uictl.exe", "wait-window", "Touch Click Control", "10000")
+    code, text = world.run("testkit/uictl/uictl.exe", "wait-window", "Touch Click Control", "10000")
     if code != 0:
         raise SystemExit("no Clicktog window")
     box = json.loads(text)
@@ -43,10 +43,10 @@ def main():
     tool = world.start("clicktool/Clicktog.exe")
     try:
         shot(world, os.path.join(args.out, "clicktog-left.png"))
-        world.run("tools/uictl/uictl.exe", "click", "Touch Click Control")
+        world.run("testkit/uictl/uictl.exe", "click", "Touch Click Control")
         shot(world, os.path.join(args.out, "clicktog-right.png"))
     finally:
-        world.run("tools/uictl/uictl.exe", "cancel", "Touch Click Control")
+        world.run("testkit/uictl/uictl.exe", "cancel", "Touch Click Control")
         tool.wait(timeout=10)
         for counter in counters:
             counter.wait(timeout=20)

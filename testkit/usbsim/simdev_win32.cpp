@@ -13,14 +13,15 @@
 #include <cstring>
 #include <string>
 
+#include "common/win32/device_info_set_win32.h"
 #include "usbsvc/win32/device_enumeration_win32.h"
 
 namespace {
 
-constexpr GUID kControllerInterface = {
-    0xE6EF7DCD, 0x1795, 0x4A08, {0x9F, 0xBF, 0xAA, 0x78, 0x42, 0x3C, 0x26, 0xF0}};
-constexpr char kClassKey[] =
-    "System\\CurrentControlSet\\Control\\DeviceClasses\\{e6ef7dcd-1795-4a08-9fbf-aa78423c26f0}";
+using zorvik::kControllerInterface;
+// Registry names compare without case: the class's registry spelling serves as it is.
+const std::string kClassKey = std::string("System\\CurrentControlSet\\Control\\DeviceClasses\\") +
+                              zorvik::names::kUsbInterfaceClassGuid;
 
 int Fail(const char* what) {
   std::fprintf(stderr, "simdev: %s failed (error %lu)\n", what, GetLastError());
@@ -31,13 +32,14 @@ int Fail(const char* what) {
 std::string Register(int number) {
   char id[64];
   std::snprintf(id, sizeof id, "ROOT\\ZTOUCHSIM\\%04d", number);
-  HDEVINFO set = SetupDiCreateDeviceInfoList(&kControllerInterface, nullptr);
-  if (set == INVALID_HANDLE_VALUE) return {};
+  const zorvik::ScopedDeviceInfoSet owner(
+      SetupDiCreateDeviceInfoList(&kControllerInterface, nullptr));
+  if (!owner) return {};
+  const HDEVINFO set = owner.get();
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
   if (!SetupDiCreateDeviceInfoA(set, id, &kControllerInterface, nullptr, nullptr, 0, &device) &&
       !SetupDiOpenDeviceInfoA(set, id, nullptr, 0, &device)) {
-    SetupDiDestroyDeviceInfoList(set);
     return {};
   }
   SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr);
@@ -54,7 +56,6 @@ std::string Register(int number) {
       path = detail->DevicePath;
     }
   }
-  SetupDiDestroyDeviceInfoList(set);
   return path;
 }
 

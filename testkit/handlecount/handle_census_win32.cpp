@@ -1,6 +1,6 @@
 // Handle census through NtQuerySystemInformation(SystemExtendedHandleInformation), with type
 // names from NtQueryObject(ObjectTypesInformation).
-#include "tools/handlecount/handle_census_win32.h"
+#include "testkit/handlecount/handle_census_win32.h"
 
 #include <cstdint>
 

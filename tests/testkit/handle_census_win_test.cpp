@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/win32/handle_win32.h"
-#include "tools/handlecount/handle_census_win32.h"
+#include "testkit/handlecount/handle_census_win32.h"
 
 namespace zorvik {
 namespace {

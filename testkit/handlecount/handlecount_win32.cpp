@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "testkit/handlecount/handle_census_win32.h"
 #include "tools/common/json_text.h"
-#include "tools/handlecount/handle_census_win32.h"
 
 int main(int argc, char** argv) {
   using namespace zorvik;
