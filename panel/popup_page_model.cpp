@@ -78,7 +78,9 @@ std::optional<std::string> PopdeckPath(SettingsStore& store) {
 }
 
 std::string PopdeckCommandLine(std::string_view path) {
-  return "\"" + std::string(path) + "\"";
+  std::string quoted(1, '"');
+  quoted.append(path).push_back('"');
+  return quoted;
 }
 
 bool IsPopdeckProcess(std::string_view exe_file) {

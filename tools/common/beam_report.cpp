@@ -112,7 +112,7 @@ std::string Indices(const BeamAxis& axis, BeamVerdict verdict) {
 std::string AxisJson(const BeamAxis& axis) {
   std::string shadowed;
   for (const BeamCell& cell : axis.cells)
-    shadowed += (shadowed.empty() ? "" : ",") + std::to_string(cell.shadowed);
+    shadowed.append(shadowed.empty() ? "" : ",").append(std::to_string(cell.shadowed));
   return std::string("\"") + axis.name + "\":{\"shadowed\":[" + shadowed +
          "],\"blocked\":" + Indices(axis, BeamVerdict::kBlocked) +
          ",\"dead\":" + Indices(axis, BeamVerdict::kDead) + "}";

@@ -70,10 +70,12 @@ std::string RateSummary(std::span<const RateSource> sources, std::span<const Rat
     if (!sources[k].present) {
       line += " absent";
     } else if (stats[k].frames < 2) {
-      line += " " + std::to_string(stats[k].frames) + " frames, silence " +
+      line += ' ';
+      line += std::to_string(stats[k].frames) + " frames, silence " +
               Fixed(stats[k].longest_silence_ms) + " ms";
     } else {
-      line += " " + Fixed(stats[k].fps) + " fps, gaps median " + Fixed(stats[k].gap_median_ms) +
+      line += ' ';
+      line += Fixed(stats[k].fps) + " fps, gaps median " + Fixed(stats[k].gap_median_ms) +
               " ms p99 " + Fixed(stats[k].gap_p99_ms) + " ms max " + Fixed(stats[k].gap_max_ms) +
               " ms, silence " + Fixed(stats[k].longest_silence_ms) + " ms";
     }
