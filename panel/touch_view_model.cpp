@@ -40,18 +40,19 @@ PointFrame ReadPointFrame(std::span<const std::uint8_t> view) {
   if (view.size() < kPointSectionBytes) return frame;
   // Each field is read once: the writer may change the section while the frame is drawn, and a
   // bound checked on one read must hold for the value used.
-  frame.state = static_cast<std::int32_t>(ReadU32(view, 0));
-  frame.rows = std::min(ReadU32(view, 8), kGridRows);
-  frame.columns = std::min(ReadU32(view, 12), kGridColumns);
+  frame.state = static_cast<std::int32_t>(ReadU32(view, point_section::kFrameStatusAt));
+  frame.rows = std::min(ReadU32(view, point_section::kRowsAt), kGridRows);
+  frame.columns = std::min(ReadU32(view, point_section::kColumnsAt), kGridColumns);
   return frame;
 }
 
 RawCellFrame ReadRawCellFrame(std::span<const std::uint8_t> view) {
   RawCellFrame frame;
   if (view.size() < kRawCellSectionBytes) return frame;
-  frame.nx = std::min<std::uint32_t>(ReadU16(view, 4), kMaxCells);
-  frame.ny = std::min<std::uint32_t>(ReadU16(view, 6), kMaxCells - frame.nx);
-  frame.levels = view.subspan(8, frame.nx + frame.ny);
+  frame.nx = std::min<std::uint32_t>(ReadU16(view, raw_cell_section::kXCellsAt), kMaxCells);
+  frame.ny =
+      std::min<std::uint32_t>(ReadU16(view, raw_cell_section::kYCellsAt), kMaxCells - frame.nx);
+  frame.levels = view.subspan(raw_cell_section::kLevelsAt, frame.nx + frame.ny);
   return frame;
 }
 

@@ -10,16 +10,18 @@
 #include <span>
 #include <string>
 
+#include "common/section_layouts.h"
 #include "common/settings_store.h"
 
 namespace zorvik::panel {
 
-inline constexpr std::size_t kPointSectionBytes = 240016;
-inline constexpr std::size_t kRawCellSectionBytes = 1032;
-inline constexpr std::uint32_t kGridRows = 100;  // rows and columns of the point section
-inline constexpr std::uint32_t kGridColumns = 100;
-inline constexpr std::size_t kPointRecordBytes = 24;
-inline constexpr std::uint32_t kMaxCells = 1024;  // X and Y cells together
+inline constexpr std::size_t kPointSectionBytes = point_section::kSize;
+inline constexpr std::size_t kRawCellSectionBytes = raw_cell_section::kSize;
+// Rows and columns of the point section.
+inline constexpr auto kGridRows = static_cast<std::uint32_t>(point_section::kGridSide);
+inline constexpr auto kGridColumns = static_cast<std::uint32_t>(point_section::kGridSide);
+// X and Y cells together.
+inline constexpr auto kMaxCells = static_cast<std::uint32_t>(raw_cell_section::kMaxLevels);
 
 // Frame states of the point section.
 inline constexpr std::int32_t kTouchDown = 1;
@@ -147,10 +149,12 @@ void ForEachTouchPoint(std::span<const std::uint8_t> view, const PointFrame& fra
   if (view.size() < kPointSectionBytes) return;
   for (std::uint32_t r = 0; r < frame.rows && r < kGridRows; ++r) {
     for (std::uint32_t c = 0; c < frame.columns && c < kGridColumns; ++c) {
-      const std::size_t at = 16 + (std::size_t{r} * kGridColumns + c) * kPointRecordBytes;
-      if (ReadU16(view, at) != 1) continue;
-      draw(TouchPoint{r, c, ReadU16(view, at + 4), ReadU16(view, at + 6), ReadU16(view, at + 12),
-                      ReadU16(view, at + 14)});
+      namespace layout = point_section;
+      const std::size_t at = layout::RecordOffset(r, c);
+      if (ReadU16(view, at + layout::kStatusAt) != 1) continue;
+      draw(TouchPoint{r, c, ReadU16(view, at + layout::kWidthAt),
+                      ReadU16(view, at + layout::kHeightAt), ReadU16(view, at + layout::kXAt),
+                      ReadU16(view, at + layout::kYAt)});
     }
     row_done();
   }

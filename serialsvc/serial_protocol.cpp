@@ -1,4 +1,5 @@
-// The serial controller protocol.
+// The serial controller protocol: headers drive the framer and the touch state machine, and
+// complete messages are decoded (touch frames, query answer, texts).
 #include "serialsvc/serial_protocol.h"
 
 #include <algorithm>
@@ -7,21 +8,21 @@
 #include "common/byte_order.h"
 #include "common/calibration.h"
 #include "common/saturating_cast.h"
+#include "common/section_layouts.h"
+#include "common/touch_wire.h"
+#include "serialsvc/serial_frames.h"
 
 namespace zorvik {
 namespace {
 
-constexpr std::uint8_t kReleaseHeader = 0x80;
-constexpr std::uint8_t kTouchHeader = 0x81;
-constexpr std::uint8_t kQueryHeader = 0x82;
-constexpr std::uint8_t kFirmwareHeader = 0x83;
-constexpr std::uint8_t kIdentificationHeader = 0x84;
-constexpr std::uint8_t kQueryMark1 = 0x0A;
-constexpr std::uint8_t kQueryMark2 = 0x0F;
+// Section status values: what a reader finds before it reads the points.
+constexpr std::int32_t kStatusNoTouch = 0;
+constexpr std::int32_t kStatusNewPointSet = 1;
+constexpr std::int32_t kStatusCountChanged = 2;  // always followed by a new point set
 
-bool IsHeader(std::uint8_t byte) {
-  return byte >= kReleaseHeader && byte <= kIdentificationHeader;
-}
+constexpr std::uint8_t kCommandLength = 0x04;
+constexpr std::uint8_t kApplyCommand = 0x88;  // type 7: sent after the cell count settings
+constexpr std::uint8_t kApplyCommandLength = 0x02;
 
 // Truncated toward zero, low 16 bits kept.
 std::int16_t Low16(float value) {
@@ -29,16 +30,31 @@ std::int16_t Low16(float value) {
       static_cast<std::uint32_t>(TruncSaturate<std::int32_t>(value)) & 0xFFFF));
 }
 
+SerialMessageKind KindOf(std::uint8_t header) {
+  switch (header) {
+    case touchwire::kFingerDown:
+    case touchwire::kFingerUp:
+      return SerialMessageKind::kTouchFrame;
+    case touchwire::kQueryReply:
+      return SerialMessageKind::kQueryAnswer;
+    case touchwire::kFirmwareReply:
+      return SerialMessageKind::kFirmwareText;
+    default:
+      return SerialMessageKind::kIdentificationText;
+  }
+}
+
 }  // namespace
 
 std::optional<std::array<std::uint8_t, 4>> SerialCommandFrame(int type, std::int32_t value) {
   if (type < 1 || type > 7) return std::nullopt;
-  if (type == 1) return std::array<std::uint8_t, 4>{0x82, 0x04, 0x0A, 0x0F};
-  if (type == 7) return std::array<std::uint8_t, 4>{0x88, 0x02, 0x00, 0x00};
+  if (type == 1) return touchwire::kDeviceQuery;
+  if (type == 7) return std::array<std::uint8_t, 4>{kApplyCommand, kApplyCommandLength, 0x00, 0x00};
   const std::int32_t q = value / 128;  // truncated toward zero
   const std::int32_t r = value - 128 * q;
-  return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(0x81 + type), 0x04,
-                                     static_cast<std::uint8_t>(q & 0xFF),
+  // Types 2..6 are the codes 0x83..0x87.
+  return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(touchwire::kFingerDown + type),
+                                     kCommandLength, static_cast<std::uint8_t>(q & 0xFF),
                                      static_cast<std::uint8_t>(r & 0xFF)};
 }
 
@@ -74,120 +90,109 @@ std::string SerialTouchDecoder::device_id() const {
   return {device_id_.data(), device_id_length_};
 }
 
-void SerialTouchDecoder::Parse(std::span<const std::uint8_t> bytes) {
+void SerialTouchDecoder::Parse(std::span<const std::uint8_t> bytes, UtcTime now) {
   std::lock_guard lock(settings_mutex_);
   for (const std::uint8_t byte : bytes) {
-    if (IsHeader(byte)) {
-      Header(byte);
-    } else if (fill_ < buffer_.size()) {
-      buffer_[fill_++] = byte;
+    if (touchwire::IsHeaderByte(byte)) {
+      Header(byte, now);
+    } else if (const auto body = framer_.Push(byte)) {
+      Message(framer_.kind(), *body, now);
     }
-    Step();
   }
 }
 
-void SerialTouchDecoder::Header(std::uint8_t byte) {
-  std::fill_n(buffer_.begin(), fill_, 0);
-  fill_ = 0;
-  switch (byte) {
-    case kTouchHeader:
-      if (!down_) {
-        down_ = true;
-        if (settings_.ClickMode == 1) ports_.Set(SerialSignal::kBeep);
-      }
-      kind_ = Kind::kTouchFrame;
-      break;
-    case kReleaseHeader:
-      Release();
-      kind_ = Kind::kTouchFrame;
-      break;
-    case kQueryHeader:
-      kind_ = Kind::kQueryAnswer;
-      break;
-    case kFirmwareHeader:
-      kind_ = Kind::kFirmwareText;
-      break;
-    default:
-      kind_ = Kind::kIdentificationText;
-      break;
-  }
+// Every header starts a new message, whatever came before; the touch headers are also the
+// touch state machine's events.
+void SerialTouchDecoder::Header(std::uint8_t byte, UtcTime now) {
+  framer_.Start(KindOf(byte));
+  if (byte == touchwire::kFingerDown) machine_.Handle(Event::kTouchHeader, now);
+  if (byte == touchwire::kFingerUp) machine_.Handle(Event::kReleaseHeader, now);
 }
 
-// A button release at every release header; a right click lasts one release.
-void SerialTouchDecoder::Release() {
-  const PointerAction action =
-      settings_.ClickRightLeft != 0 ? PointerAction::kRightRelease : PointerAction::kLeftRelease;
-  EmitPointer(ports_.pointer(), platform_, action, 0, 0, settings_);
-  if (down_ && settings_.ClickMode == 2) ports_.Set(SerialSignal::kBeep);
-  down_ = false;
-  first_frame_done_ = false;
-  if (settings_.ClickRightLeft != 0 && loaded_) {
-    ports_.Set(SerialSignal::kClickChangeAck);
-    settings_.ClickRightLeft = 0;
-  }
-}
-
-void SerialTouchDecoder::Step() {
-  const auto count = static_cast<std::int32_t>(fill_);
-  const auto text_complete = [&] { return fill_ >= 1 && buffer_[0] == count + 1; };
-  switch (kind_) {
-    case Kind::kTouchFrame:
-      if (count == 6) cx_ = SevenBitPair(buffer_[4], buffer_[5]);
-      if (count == 8) {
-        cy_ = SevenBitPair(buffer_[6], buffer_[7]);
-        n_ = std::max(cx_, cy_);
-      }
-      if (count >= 8 && count == 8 * n_ + 8) ProcessFrame();
+void SerialTouchDecoder::Message(SerialMessageKind kind, std::span<const std::uint8_t> body,
+                                 UtcTime now) {
+  switch (kind) {
+    case SerialMessageKind::kTouchFrame:
+      TouchFrame(body, now);
       break;
-    case Kind::kQueryAnswer:
-      if (fill_ >= 3 && text_complete() && buffer_[1] == kQueryMark1 && buffer_[2] == kQueryMark2) {
-        answered_ = true;
-      }
+    case SerialMessageKind::kQueryAnswer:
+      if (serialframe::IsQueryAnswer(body)) answered_ = true;
       break;
-    case Kind::kFirmwareText:
-    case Kind::kIdentificationText:
-      if (text_complete()) {
-        const std::size_t length = fill_ - 1;
-        auto& text = kind_ == Kind::kFirmwareText ? firmware_ : device_id_;
-        std::memcpy(text.data(), buffer_.data() + 1, length);
-        (kind_ == Kind::kFirmwareText ? firmware_length_ : device_id_length_) = length;
-        answered_ = true;
-      }
+    case SerialMessageKind::kFirmwareText:
+      StoreText(serialframe::Text(body), firmware_, firmware_length_);
       break;
-    case Kind::kNone:
+    case SerialMessageKind::kIdentificationText:
+      StoreText(serialframe::Text(body), device_id_, device_id_length_);
+      break;
+    case SerialMessageKind::kNone:
       break;
   }
 }
 
-void SerialTouchDecoder::ProcessFrame() {
+void SerialTouchDecoder::StoreText(std::span<const std::uint8_t> text,
+                                   std::array<char, kSerialBufferSize>& store,
+                                   std::size_t& length) {
+  std::memcpy(store.data(), text.data(), text.size());
+  length = text.size();
+  answered_ = true;
+}
+
+void SerialTouchDecoder::TouchFrame(std::span<const std::uint8_t> frame, UtcTime now) {
+  const serialframe::ShadowCounts counts = serialframe::DecodeShadowCounts(frame);
+  cx_ = counts.cx;
+  cy_ = counts.cy;
+  n_ = counts.n;
   // At most 100 records are kept; a frame announcing more is cut to 100.
   const auto kept = static_cast<std::size_t>(std::min<std::int32_t>(n_, kSerialMaxRecords));
   for (std::size_t i = 0; i < kept; ++i) {
-    std::memcpy(records_[i].data(), buffer_.data() + 8 + 8 * i, 8);
+    const auto record = serialframe::Record(frame, i);
+    std::copy(record.begin(), record.end(), records_[i].begin());
   }
-  if (!down_) {
-    first_frame_done_ = false;
-    PublishStatus(0);
-    ports_.Set(SerialSignal::kPointsUpdated);
-    current_points_ = {};
-    previous_points_ = {};
-    return;
-  }
+  machine_.Handle(Event::kTouchFrame, now);
+}
+
+void SerialTouchDecoder::TickAtTouchDown() {
+  if (touchwire::TicksAtTouchDown(settings_.ClickMode)) ports_.Set(SerialSignal::kBeep);
+}
+
+// A button release at every release header; a right click lasts one release.
+void SerialTouchDecoder::ReleaseButton(bool touch_ended) {
+  const PointerAction action =
+      settings_.ClickRightLeft != 0 ? PointerAction::kRightRelease : PointerAction::kLeftRelease;
+  EmitPointer(ports_.pointer(), platform_, action, 0, 0, settings_);
+  if (touch_ended && touchwire::TicksAtLift(settings_.ClickMode)) ports_.Set(SerialSignal::kBeep);
+  touchwire::EndOneShotRightClick(settings_.ClickRightLeft, loaded_,
+                                  [this] { ports_.Set(SerialSignal::kClickChangeAck); });
+}
+
+void SerialTouchDecoder::PublishNoTouch() {
+  PublishStatus(kStatusNoTouch);
+  ports_.Set(SerialSignal::kPointsUpdated);
+  current_points_ = {};
+  previous_points_ = {};
+}
+
+void SerialTouchDecoder::PublishAllPairs() {
   Decode();
-  if (!first_frame_done_) {
-    first_frame_done_ = true;
-    BuildAllPairs();
-  } else {
-    BuildByTracking();
-    if (current_frame_.n != previous_frame_.n) {
-      PublishStatus(2);
-      ports_.Set(SerialSignal::kPointsUpdated);
-      ports_.PauseForReaders();
-    }
+  BuildAllPairs();
+  FinishFrame();
+}
+
+void SerialTouchDecoder::PublishTrackedPairs() {
+  Decode();
+  BuildByTracking();
+  if (current_frame_.n != previous_frame_.n) {
+    PublishStatus(kStatusCountChanged);
+    ports_.Set(SerialSignal::kPointsUpdated);
+    ports_.PauseForReaders();
   }
+  FinishFrame();
+}
+
+void SerialTouchDecoder::FinishFrame() {
   previous_points_ = current_points_;
   previous_frame_ = current_frame_;
-  PublishStatus(1);
+  PublishStatus(kStatusNewPointSet);
   ports_.Set(SerialSignal::kPointsUpdated);
 }
 
@@ -204,9 +209,11 @@ void SerialTouchDecoder::Decode() {
   for (std::int32_t i = 0; i < current_frame_.n; ++i) {
     const auto& r = records_[static_cast<std::size_t>(i)];
     const PixelPoint a =
-        calibrate(SensorToMonitor(SevenBitPair(r[0], r[1]), SevenBitPair(r[4], r[5]), monitor));
+        calibrate(SensorToMonitor(serialframe::PairAt(r, serialframe::kXFirst),
+                                  serialframe::PairAt(r, serialframe::kYFirst), monitor));
     const PixelPoint b =
-        calibrate(SensorToMonitor(SevenBitPair(r[2], r[3]), SevenBitPair(r[6], r[7]), monitor));
+        calibrate(SensorToMonitor(serialframe::PairAt(r, serialframe::kXSecond),
+                                  serialframe::PairAt(r, serialframe::kYSecond), monitor));
     current_frame_.x[static_cast<std::size_t>(i)] = {1, Low16(b.x), Low16(a.x)};
     current_frame_.y[static_cast<std::size_t>(i)] = {1, Low16(b.y), Low16(a.y)};
   }
@@ -254,10 +261,10 @@ bool SerialTouchDecoder::WriteSection() {
   const auto kept =
       static_cast<std::size_t>(std::clamp<std::int32_t>(published_.count, 0, kSerialMaxRecords));
   std::lock_guard lock(ports_.SectionLock());
-  StoreLe(section, 0, published_.status);
-  StoreLe(section, 4, published_.count);
+  StoreLe(section, serial_section::kStatusAt, published_.status);
+  StoreLe(section, serial_section::kCountAt, published_.count);
   for (std::size_t k = 0; k < kept; ++k) {
-    std::memcpy(section.data() + 8 + sizeof(SerialPointRecord) * k, &published_.records[k],
+    std::memcpy(section.data() + serial_section::RecordOffset(k), &published_.records[k],
                 kSerialPublishedRecordBytes);
   }
   return true;

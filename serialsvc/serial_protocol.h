@@ -12,11 +12,13 @@
 
 #include "common/pointer_emit.h"
 #include "common/service_settings.h"
+#include "common/state_transition.h"
+#include "serialsvc/serial_framer.h"
+#include "serialsvc/serial_frames.h"
+#include "serialsvc/serial_touch_state_machine.h"
 #include "serialsvc/shadow_pairing.h"
 
 namespace zorvik {
-
-inline constexpr std::size_t kSerialBufferSize = 1024;
 
 // The 4 bytes of a host command of type 1..7 with value v; none for other types.
 std::optional<std::array<std::uint8_t, 4>> SerialCommandFrame(int type, std::int32_t value);
@@ -39,11 +41,13 @@ class SerialDevicePorts {
   virtual void StatusWritten() {}
 };
 
-class SerialTouchDecoder {
+class SerialTouchDecoder final : private SerialTouchActions {
  public:
   SerialTouchDecoder(SerialDevicePorts& ports, Platform platform, ScreenSize primary);
 
-  void Parse(std::span<const std::uint8_t> bytes);
+  // `now` only stamps the reported transitions; no decision depends on the time.
+  void Parse(std::span<const std::uint8_t> bytes) { Parse(bytes, UtcTime{}); }
+  void Parse(std::span<const std::uint8_t> bytes, UtcTime now);
 
   // Settings copies; `loaded` says a settings load has happened at least once.
   void ApplySettings(const DeviceSettings& settings);
@@ -53,17 +57,30 @@ class SerialTouchDecoder {
   std::string firmware() const;
   std::string device_id() const;
   const SerialPointFrame& point_frame() const { return current_points_; }
+  SerialTouchStateMachine::State touch_state() const { return machine_.state(); }
+  // Reports every event of the touch state machine; null (the default) reports nothing.
+  void SetTransitionObserver(TransitionObserver* observer) { machine_.set_observer(observer); }
 
  private:
-  enum class Kind { kNone, kTouchFrame, kQueryAnswer, kFirmwareText, kIdentificationText };
+  using Event = SerialTouchStateMachine::Event;
 
-  void Header(std::uint8_t byte);
-  void Release();
-  void Step();
-  void ProcessFrame();
+  void Header(std::uint8_t byte, UtcTime now);
+  void Message(SerialMessageKind kind, std::span<const std::uint8_t> body, UtcTime now);
+  void TouchFrame(std::span<const std::uint8_t> frame, UtcTime now);
+  void StoreText(std::span<const std::uint8_t> text, std::array<char, kSerialBufferSize>& store,
+                 std::size_t& length);
+
+  // SerialTouchActions: what the state machine's transitions do.
+  void TickAtTouchDown() override;
+  void ReleaseButton(bool touch_ended) override;
+  void PublishNoTouch() override;
+  void PublishAllPairs() override;
+  void PublishTrackedPairs() override;
+
   void Decode();
   void BuildAllPairs();
   void BuildByTracking();
+  void FinishFrame();
   void PublishPoints();
   void PublishStatus(std::int32_t status);
   void PublishCount(std::int32_t count);
@@ -75,11 +92,8 @@ class SerialTouchDecoder {
   DeviceSettings settings_;
   bool loaded_ = false;
 
-  std::array<std::uint8_t, kSerialBufferSize> buffer_{};
-  std::size_t fill_ = 0;
-  Kind kind_ = Kind::kNone;
-  bool down_ = false;
-  bool first_frame_done_ = false;
+  SerialFramer framer_;
+  SerialTouchStateMachine machine_{*this};
   bool answered_ = false;
   std::array<char, kSerialBufferSize> firmware_{};
   std::size_t firmware_length_ = 0;
@@ -88,7 +102,7 @@ class SerialTouchDecoder {
   std::int32_t cx_ = 0;
   std::int32_t cy_ = 0;
   std::int32_t n_ = 0;
-  std::array<std::array<std::uint8_t, 8>, kSerialMaxRecords> records_{};
+  std::array<std::array<std::uint8_t, serialframe::kRecordSize>, kSerialMaxRecords> records_{};
   DecodedFrame current_frame_;
   DecodedFrame previous_frame_;
   SerialPointFrame current_points_;

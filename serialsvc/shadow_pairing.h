@@ -7,11 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/section_layouts.h"
+
 namespace zorvik {
 
-inline constexpr std::size_t kSerialMaxRecords = 100;
-inline constexpr std::size_t kSerialPointFrameSize = 2008;
-inline constexpr std::size_t kSerialPublishedRecordBytes = 10;
+// The private point frame has the serial section's layout.
+inline constexpr std::size_t kSerialMaxRecords = serial_section::kMaxRecords;
+inline constexpr std::size_t kSerialPointFrameSize = serial_section::kSize;
+inline constexpr std::size_t kSerialPublishedRecordBytes = serial_section::kPublishedRecordBytes;
 
 #pragma pack(push, 1)
 struct SerialPointRecord {
@@ -31,7 +34,7 @@ struct SerialPointFrame {
   std::array<SerialPointRecord, kSerialMaxRecords> records{};
 };
 #pragma pack(pop)
-static_assert(sizeof(SerialPointRecord) == 20);
+static_assert(sizeof(SerialPointRecord) == serial_section::kRecordSize);
 static_assert(sizeof(SerialPointFrame) == kSerialPointFrameSize);
 
 // One axis's shadow of a decoded record: its two ends in monitor pixels.

@@ -3,11 +3,18 @@
 #include "usbsvc/touch_device.h"
 
 namespace zorvik {
+namespace {
+
+// The published frame status: no touch, the first frame of a touch, a later frame.
+constexpr std::int32_t kNoTouchFrame = 0;
+constexpr std::int32_t kFirstFrame = 1;
+constexpr std::int32_t kNextFrame = 2;
+
+}  // namespace
 
 void TouchDevice::CandidateStage() {
-  if (!down_) {
-    pointer_.set_in_progress(false);
-    Publish(0);
+  if (!machine_.down()) {
+    Publish(kNoTouchFrame);
     current_.Clear();
     previous_.Clear();
     return;
@@ -15,15 +22,15 @@ void TouchDevice::CandidateStage() {
   current_.Clear();
   // Without a calibration result (Divider 0) the candidates have no position: skip the frame.
   if (!BuildCandidates(blobs_, settings_.monitor, settings_.mapping.matrix, current_)) return;
-  std::int32_t frame_status = 0;
-  if (!pointer_.in_progress()) {
+  std::int32_t frame_status = kNoTouchFrame;
+  if (!machine_.touching()) {
     FirstFrame();
     AssignFirstIds(current_);
-    frame_status = 1;
+    frame_status = kFirstFrame;
   } else {
     NextFrame();
     AssignMatchedIds(current_, previous_);
-    frame_status = 2;
+    frame_status = kNextFrame;
   }
   popup_.OnTouchFrame(popup_position_, ports_.clock.NowUtc());
   current_.frame_status = frame_status;
@@ -31,24 +38,25 @@ void TouchDevice::CandidateStage() {
   Publish(frame_status);
 }
 
+// With mouse action the pointer stage's press starts the contact; without it, acceptance does.
 void TouchDevice::FirstFrame() {
   const MpControlSettings& mp = settings_.mp;
-  if (mp.EnableMouseAction == 0) pointer_.set_in_progress(true);
   FilterCandidates();
   if (accepted_frames_ < mp.MPTouchPressure) {
     ++accepted_frames_;  // not accepted yet: the next frame is a first frame again
-    EndTouch();
+    NotAccepted();
     return;
   }
   const auto primary = FirstAccepted(current_);
   if (!primary) {
     accepted_frames_ = 0;
-    EndTouch();
+    NotAccepted();
     return;
   }
   Follow(current_.at(primary->row, primary->col));
   MarkGhosts(current_, *primary);
   accepted_frames_ = 0;
+  if (mp.EnableMouseAction == 0) Dispatch(Event::kContactTracked);
 }
 
 void TouchDevice::NextFrame() {
@@ -84,28 +92,27 @@ void TouchDevice::Follow(const TouchRecord& primary) {
 }
 
 void TouchDevice::TouchLost() {
-  if (settings_.mp.EnableMouseAction != 0) {
-    ReleaseButton(false);
-    jump_lift_ = true;
-  }
-  EndTouch();
+  Dispatch(Event::kTouchLost);
 }
 
-void TouchDevice::EndTouch() {
-  down_ = false;
-  pointer_.set_in_progress(false);
+void TouchDevice::NotAccepted() {
+  Dispatch(Event::kNotAccepted);
 }
 
 void TouchDevice::PointerAt(const TouchRecord& primary) {
-  pointer_.OnPosition({static_cast<float>(primary.x), static_cast<float>(primary.y)}, settings_);
+  const PixelPoint at{static_cast<float>(primary.x), static_cast<float>(primary.y)};
+  if (pointer_.OnPosition(at, settings_, machine_.touching())) Dispatch(Event::kContactTracked);
 }
 
 void TouchDevice::Publish(std::int32_t frame_status) {
-  const std::span<std::uint8_t> view = ports_.sections.View(SectionKind::kPoints);
-  if (down_) {
-    WritePointSection(view, current_, frame_status);
-  } else {
-    WritePointStatus(view, 0);
+  {
+    const std::span<std::uint8_t> view = ports_.sections.View(SectionKind::kPoints);
+    std::lock_guard lock(ports_.sections.WriteLock());
+    if (machine_.down()) {
+      WritePointSection(view, current_, frame_status);
+    } else {
+      WritePointStatus(view, kNoTouchFrame);
+    }
   }
   ports_.sections.Published(SectionKind::kPoints);
   SignalPointEvents();

@@ -20,16 +20,16 @@ bool TracksTouches(std::int32_t mouse_mode) {
 
 }  // namespace
 
-void PointerStage::OnPosition(PixelPoint corrected, const DeviceSettings& settings) {
+bool PointerStage::OnPosition(PixelPoint corrected, const DeviceSettings& settings, bool touching) {
   const auto at = MapToAbsolute(corrected, settings);
-  if (!at) return;
+  if (!at) return false;
   const auto area = static_cast<std::uint32_t>(settings.ClickArea);
   const std::uint32_t area_squared = area * area;
-  if (in_progress_) {
+  if (touching) {
     Drag(*at, settings, area_squared);
-  } else {
-    FirstContact(*at, settings, area_squared);
+    return false;
   }
+  return FirstContact(*at, settings, area_squared);
 }
 
 void PointerStage::Drag(AbsolutePoint at, const DeviceSettings& settings,
@@ -49,9 +49,9 @@ void PointerStage::Drag(AbsolutePoint at, const DeviceSettings& settings,
   }
 }
 
-void PointerStage::FirstContact(AbsolutePoint at, const DeviceSettings& settings,
+// With another mouse mode every following report is again a first contact.
+bool PointerStage::FirstContact(AbsolutePoint at, const DeviceSettings& settings,
                                 std::uint32_t area_squared) {
-  if (TracksTouches(settings.MouseMode)) in_progress_ = true;
   if (double_click_pending_ && DistanceSquared(last_, at) > area_squared) {
     double_click_pending_ = false;
   }
@@ -79,6 +79,7 @@ void PointerStage::FirstContact(AbsolutePoint at, const DeviceSettings& settings
   Emit(settings.ClickRightLeft != 0 ? PointerAction::kRightPress : PointerAction::kLeftPress,
        pressed, settings);
   last_ = pressed;
+  return TracksTouches(settings.MouseMode);
 }
 
 void PointerStage::ReleaseAtLast(const DeviceSettings& settings) {

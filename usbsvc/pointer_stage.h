@@ -15,17 +15,16 @@ class PointerStage {
   PointerStage(PointerOutput& output, Clock& clock, Platform platform)
       : output_(output), clock_(clock), platform_(platform) {}
 
-  // A corrected position (monitor pixels) while the touch state is down.
-  void OnPosition(PixelPoint corrected, const DeviceSettings& settings);
+  // A corrected position (monitor pixels) while the touch state is down; `touching` says a
+  // contact is already followed (a drag), else this is a first contact. True when this first
+  // contact starts being followed (mouse modes 0 to 2): the touch state machine's event.
+  bool OnPosition(PixelPoint corrected, const DeviceSettings& settings, bool touching);
   // Right-button release when ClickRightLeft is set, else left, at the last position.
   void ReleaseAtLast(const DeviceSettings& settings);
 
-  bool in_progress() const { return in_progress_; }
-  void set_in_progress(bool in_progress) { in_progress_ = in_progress; }
-
  private:
   void Drag(AbsolutePoint at, const DeviceSettings& settings, std::uint32_t area_squared);
-  void FirstContact(AbsolutePoint at, const DeviceSettings& settings, std::uint32_t area_squared);
+  bool FirstContact(AbsolutePoint at, const DeviceSettings& settings, std::uint32_t area_squared);
   void Emit(PointerAction action, AbsolutePoint at, const DeviceSettings& settings) {
     EmitPointer(output_, platform_, action, at.x, at.y, settings);
   }
@@ -33,7 +32,6 @@ class PointerStage {
   PointerOutput& output_;
   Clock& clock_;
   Platform platform_;
-  bool in_progress_ = false;
   bool double_click_pending_ = false;
   AbsolutePoint last_;
   UtcTime down_time_;

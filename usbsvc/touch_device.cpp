@@ -1,11 +1,12 @@
-// The stream parser and touch state of one USB controller.
+// The stream side of one USB controller: start bytes drive the touch state machine and the
+// framer, and complete frames are decoded (single touch, cells, replies).
 #include "usbsvc/touch_device.h"
 
 #include <algorithm>
-#include <string_view>
 
-#include "common/byte_order.h"
 #include "common/settings_schema.h"
+#include "common/touch_wire.h"
+#include "usbsvc/usb_frames.h"
 
 namespace zorvik {
 
@@ -33,195 +34,133 @@ void TouchDevice::SendDeviceQuery() {
 void TouchDevice::ParseChunk(std::span<const std::uint8_t> chunk) {
   if (chunk.size() >= wire::kChunkLimit) return;
   std::lock_guard lock(settings_mutex_);
+  chunk_time_ = ports_.clock.NowUtc();
   for (const std::uint8_t byte : chunk)
     ParseByte(byte);
 }
 
 void TouchDevice::ParseByte(std::uint8_t byte) {
-  // A start byte leaves an empty (or ignored) frame, for which the frame step does nothing.
   if (wire::IsStartByte(byte)) {
-    StartByte(byte);
-    return;
+    StartFrame(byte);
+  } else if (const auto frame = framer_.Push(byte)) {
+    DecodeFrame(framer_.kind(), *frame);
   }
-  if (kind_ == FrameKind::kIgnoredCells) return;
-  if (fill_ < buffer_.size()) {
-    buffer_[fill_++] = byte;
-    written_ = std::max(written_, fill_);
-  } else {
-    ClearBuffer();  // overflow: the byte is lost and counting starts anew
-  }
-  FrameStep();
 }
 
-// Zeroes the buffer. Only bytes below the high-water mark can be non-zero, so only those are
-// written: a frame start costs what the frame used, not the whole buffer.
-void TouchDevice::ClearBuffer() {
-  std::fill_n(buffer_.begin(), written_, 0);
-  written_ = 0;
-  fill_ = 0;
-}
-
-void TouchDevice::StartByte(std::uint8_t byte) {
+void TouchDevice::StartFrame(std::uint8_t byte) {
   switch (byte) {
     case wire::kFingerDown:
-      FingerDown();
+      StartTouchFrame(UsbFrameKind::kSingleTouch, Event::kFingerDown);
       break;
     case wire::kFingerUp:
-      FingerUp();
+      StartTouchFrame(UsbFrameKind::kSingleTouch, Event::kFingerUp);
       break;
     case wire::kCellsTouched:
-      CellsTouched();
+      StartCellsTouched();
       break;
     case wire::kCellsLifted:
-      CellsLifted();
+      StartTouchFrame(UsbFrameKind::kCells, Event::kCellsLifted);
       break;
     case wire::kQueryReply:
-      ClearBuffer();
-      kind_ = FrameKind::kQueryReply;
+      framer_.Start(UsbFrameKind::kQueryReply);
       break;
     case wire::kFirmwareReply:
-      ClearBuffer();
-      kind_ = FrameKind::kFirmwareReply;
+      framer_.Start(UsbFrameKind::kFirmwareReply);
       break;
     case wire::kDeviceIdReply:
-      ClearBuffer();
-      kind_ = FrameKind::kDeviceIdReply;
+      framer_.Start(UsbFrameKind::kDeviceIdReply);
       break;
     default:
       break;
   }
 }
 
-void TouchDevice::TouchDown() {
-  if (down_) return;
-  down_ = true;
-  if (settings_.ClickMode == 1) Beep();
+void TouchDevice::StartTouchFrame(UsbFrameKind kind, Event event) {
+  framer_.Start(kind);
+  Dispatch(event);
 }
 
-void TouchDevice::FingerDown() {
-  ClearBuffer();
-  TouchDown();
-  kind_ = FrameKind::kSingleTouch;
-}
-
-void TouchDevice::FingerUp() {
-  ClearBuffer();
-  ReleaseButton(down_);
-  down_ = false;
-  pointer_.set_in_progress(false);
-  kind_ = FrameKind::kSingleTouch;
-}
-
-void TouchDevice::CellsTouched() {
-  if (settings_.mp.EnableTouchCorrect != 0 && jump_lift_) {
+void TouchDevice::StartCellsTouched() {
+  if (machine_.IgnoresCells()) {
     // Ignored until all fingers lift. Its data bytes are dropped too, so that they cannot be
     // read as the continuation of the frame before.
-    kind_ = FrameKind::kIgnoredCells;
+    framer_.Ignore();
     return;
   }
-  ClearBuffer();
-  TouchDown();
-  kind_ = FrameKind::kCells;
+  StartTouchFrame(UsbFrameKind::kCells, Event::kCellsTouched);
 }
 
-void TouchDevice::CellsLifted() {
-  ClearBuffer();
-  jump_lift_ = false;
-  if (popup_.Check(ports_.clock.NowUtc(), settings_.mp, settings_.monitor)) {
-    ports_.signals.Set(DeviceSignal::kPopup);
-  }
-  if (settings_.mp.EnableMouseAction != 0) ReleaseButton(down_);
-  down_ = false;
-  pointer_.set_in_progress(false);
-  kind_ = FrameKind::kCells;
+void TouchDevice::TickAtTouchDown() {
+  if (touchwire::TicksAtTouchDown(settings_.ClickMode)) Beep();
 }
 
-// Release at the last position, the tick of ClickMode 2 when a touch ended; a right click lasts
-// one touch.
+// Release at the last position, the tick at lift when a touch ended; a right click lasts one
+// touch.
 void TouchDevice::ReleaseButton(bool touch_ended) {
   pointer_.ReleaseAtLast(settings_);
-  if (touch_ended && settings_.ClickMode == 2) Beep();
-  if (settings_.ClickRightLeft != 0) {
-    ports_.signals.Set(DeviceSignal::kClickChangeAck);
-    settings_.ClickRightLeft = 0;
+  if (touch_ended && touchwire::TicksAtLift(settings_.ClickMode)) Beep();
+  touchwire::EndOneShotRightClick(settings_.ClickRightLeft, true,
+                                  [this] { ports_.signals.Set(DeviceSignal::kClickChangeAck); });
+}
+
+void TouchDevice::CheckPopup(UtcTime now) {
+  if (popup_.Check(now, settings_.mp, settings_.monitor)) {
+    ports_.signals.Set(DeviceSignal::kPopup);
   }
 }
 
-void TouchDevice::FrameStep() {
-  switch (kind_) {
-    case FrameKind::kSingleTouch:
-      SingleTouchStep();
+void TouchDevice::DecodeFrame(UsbFrameKind kind, std::span<const std::uint8_t> frame) {
+  switch (kind) {
+    case UsbFrameKind::kSingleTouch:
+      SingleTouchPoint(frame);
       break;
-    case FrameKind::kCells:
-      CellStep();
+    case UsbFrameKind::kCells:
+      CellFrame(frame);
       break;
-    case FrameKind::kQueryReply:
-    case FrameKind::kFirmwareReply:
-    case FrameKind::kDeviceIdReply:
-      ReplyStep();
+    case UsbFrameKind::kQueryReply:
+    case UsbFrameKind::kFirmwareReply:
+    case UsbFrameKind::kDeviceIdReply:
+      Reply(kind, frame);
       break;
-    case FrameKind::kIgnoredCells:
-    case FrameKind::kNone:
+    case UsbFrameKind::kIgnoredCells:
+    case UsbFrameKind::kNone:
       break;
   }
 }
 
-void TouchDevice::SingleTouchStep() {
-  if (fill_ == 4) {
-    if (down_) {
-      const PixelPoint at =
-          SensorToMonitor(SevenBitPair(buffer_[0], buffer_[1]),
-                          SevenBitPair(buffer_[2], buffer_[3]), settings_.monitor);
-      if (const auto corrected = Calibrate(at, settings_.mapping.matrix)) {
-        pointer_.OnPosition(*corrected, settings_);
+// Points move the pointer only while the touch is down; every point is acknowledged.
+void TouchDevice::SingleTouchPoint(std::span<const std::uint8_t> frame) {
+  if (machine_.down()) {
+    const usbframe::RawPoint raw = usbframe::DecodeSingleTouch(frame);
+    const PixelPoint at = SensorToMonitor(raw.x, raw.y, settings_.monitor);
+    if (const auto corrected = Calibrate(at, settings_.mapping.matrix)) {
+      if (pointer_.OnPosition(*corrected, settings_, machine_.touching())) {
+        Dispatch(Event::kContactTracked);
       }
     }
-    Acknowledge();
-  } else if (fill_ > 4) {
-    fill_ = 0;  // the byte stays; the next four bytes form the next point
   }
+  Acknowledge();
 }
 
-void TouchDevice::ReplyStep() {
-  if (fill_ == 0 || fill_ + 1 != buffer_[0]) return;
-  const std::string_view text(reinterpret_cast<const char*>(buffer_.data()) + 1, fill_ - 1);
-  switch (kind_) {
-    case FrameKind::kQueryReply:
-      own_kind_ =
-          fill_ >= 3 && buffer_[1] == wire::kOwnKindMark1 && buffer_[2] == wire::kOwnKindMark2;
+void TouchDevice::Reply(UsbFrameKind kind, std::span<const std::uint8_t> reply) {
+  switch (kind) {
+    case UsbFrameKind::kQueryReply:
+      own_kind_ = usbframe::FromOwnKind(reply);
       ports_.registry.SetText(device_number_, schema::kDeviceActive, schema::kDeviceActiveYes);
       break;
-    case FrameKind::kFirmwareReply:
-      ports_.registry.SetText(device_number_, schema::kFirmwareVersion, text);
+    case UsbFrameKind::kFirmwareReply:
+      ports_.registry.SetText(device_number_, schema::kFirmwareVersion, usbframe::ReplyText(reply));
       break;
-    case FrameKind::kDeviceIdReply:
-      ports_.registry.SetText(device_number_, schema::kDeviceId, text);
+    case UsbFrameKind::kDeviceIdReply:
+      ports_.registry.SetText(device_number_, schema::kDeviceId, usbframe::ReplyText(reply));
       break;
     default:
       break;
   }
 }
 
-void TouchDevice::CellStep() {
-  switch (fill_) {
-    case 2:
-      header_ = {};
-      levels_.fill(0);
-      header_.n = static_cast<std::uint16_t>(SevenBitPair(buffer_[0], buffer_[1]));
-      break;
-    case 4:
-      header_.cx = static_cast<std::uint16_t>(SevenBitPair(buffer_[2], buffer_[3]));
-      break;
-    case 6:
-      header_.cy = static_cast<std::uint16_t>(SevenBitPair(buffer_[4], buffer_[5]));
-      break;
-    default:
-      break;
-  }
-  if (fill_ >= 6 && fill_ == std::size_t{header_.n} + 6) CompleteCellFrame();
-}
-
-void TouchDevice::CompleteCellFrame() {
+void TouchDevice::CellFrame(std::span<const std::uint8_t> frame) {
+  header_ = usbframe::DecodeCellHeader(frame);
   const std::size_t cells = std::size_t{header_.cx} + header_.cy;
   // Frames that no blob geometry fits (an axis under two cells, more levels than the copy holds)
   // are acknowledged and otherwise dropped.
@@ -229,8 +168,14 @@ void TouchDevice::CompleteCellFrame() {
     Acknowledge();
     return;
   }
-  std::copy_n(buffer_.begin() + 6, header_.n, levels_.begin());  // the rest stays 0 (free)
-  WriteRawCellSection(ports_.sections.View(SectionKind::kRawCells), CellState(), header_, levels_);
+  levels_.fill(0);  // levels beyond the N received read as free
+  const std::span<const std::uint8_t> received = usbframe::CellLevels(frame);
+  std::copy_n(received.begin(), std::min(received.size(), levels_.size()), levels_.begin());
+  {
+    const std::span<std::uint8_t> view = ports_.sections.View(SectionKind::kRawCells);
+    std::lock_guard lock(ports_.sections.WriteLock());
+    WriteRawCellSection(view, CellState(), header_, levels_);
+  }
   ports_.sections.Published(SectionKind::kRawCells);
   blobs_.Clear();
   const std::span<const std::uint8_t> levels(levels_.data(), cells);
@@ -241,8 +186,15 @@ void TouchDevice::CompleteCellFrame() {
 }
 
 RawCellState TouchDevice::CellState() const {
-  if (!down_) return RawCellState::kUp;
-  return pointer_.in_progress() ? RawCellState::kTouching : RawCellState::kDownNotYetTouching;
+  switch (machine_.state()) {
+    case TouchStateMachine::State::kUp:
+      return RawCellState::kUp;
+    case TouchStateMachine::State::kDown:
+      return RawCellState::kDownNotYetTouching;
+    case TouchStateMachine::State::kTouching:
+      return RawCellState::kTouching;
+  }
+  return RawCellState::kUp;
 }
 
 }  // namespace zorvik

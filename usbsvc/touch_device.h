@@ -1,6 +1,7 @@
-// One USB touch controller's pipeline: the stream parser and touch state, blob finding, the
-// pointer stage, multi-touch tracking and publication. All state is fixed-size; parsing never
-// allocates. Runs on the controller's reader thread; settings arrive from the main thread.
+// One USB touch controller's pipeline: framing, frame decoding and the touch state machine,
+// blob finding, the pointer stage, multi-touch tracking and publication. All state is
+// fixed-size; parsing never allocates. Runs on the controller's reader thread; settings arrive
+// from the main thread.
 #pragma once
 
 #include <array>
@@ -15,11 +16,12 @@
 #include "usbsvc/pointer_stage.h"
 #include "usbsvc/touch_ports.h"
 #include "usbsvc/touch_sharing.h"
-#include "usbsvc/wire_protocol.h"
+#include "usbsvc/touch_state_machine.h"
+#include "usbsvc/usb_framer.h"
 
 namespace zorvik {
 
-class TouchDevice {
+class TouchDevice final : private TouchActions {
  public:
   // `device_number` is the 1-based position in the device list; `primary` the primary screen.
   TouchDevice(const DevicePorts& ports, int device_number, Platform platform, ScreenSize primary);
@@ -35,35 +37,31 @@ class TouchDevice {
   DeviceSettings settings() const;
 
   bool own_kind() const { return own_kind_; }
+  TouchStateMachine::State touch_state() const { return machine_.state(); }
+  // Reports every event of the touch state machine; null (the default) reports nothing.
+  void SetTransitionObserver(TransitionObserver* observer) { machine_.set_observer(observer); }
 
  private:
-  enum class FrameKind {
-    kNone,
-    kSingleTouch,
-    kCells,
-    kIgnoredCells,  // a touch frame ignored after a jump: its data bytes are not collected
-    kQueryReply,
-    kFirmwareReply,
-    kDeviceIdReply,
-  };
+  using Event = TouchStateMachine::Event;
 
   void ParseByte(std::uint8_t byte);
-  void StartByte(std::uint8_t byte);
-  void FrameStep();
-  void ClearBuffer();
+  void StartFrame(std::uint8_t byte);
+  void StartTouchFrame(UsbFrameKind kind, Event event);
+  void StartCellsTouched();
+  void DecodeFrame(UsbFrameKind kind, std::span<const std::uint8_t> frame);
+  void Dispatch(Event event) { machine_.Handle(event, chunk_time_); }
 
-  void FingerDown();
-  void FingerUp();
-  void CellsTouched();
-  void CellsLifted();
-  void TouchDown();
-  void ReleaseButton(bool touch_ended);
+  // TouchActions: what the state machine's transitions do.
+  void TickAtTouchDown() override;
+  void ReleaseButton(bool touch_ended) override;
+  void CheckPopup(UtcTime now) override;
+  bool MouseActionEnabled() const override { return settings_.mp.EnableMouseAction != 0; }
+  bool JumpCorrectionEnabled() const override { return settings_.mp.EnableTouchCorrect != 0; }
   void Beep() { ports_.signals.Set(DeviceSignal::kBeep); }
 
-  void SingleTouchStep();
-  void CellStep();
-  void ReplyStep();
-  void CompleteCellFrame();
+  void SingleTouchPoint(std::span<const std::uint8_t> frame);
+  void Reply(UsbFrameKind kind, std::span<const std::uint8_t> reply);
+  void CellFrame(std::span<const std::uint8_t> frame);
   void Acknowledge() { ports_.link.Write(wire::kAcknowledge); }
 
   // Multi-touch stage.
@@ -71,7 +69,7 @@ class TouchDevice {
   void FirstFrame();
   void NextFrame();
   void TouchLost();
-  void EndTouch();
+  void NotAccepted();
   void FilterCandidates();
   void Follow(const TouchRecord& primary);
   void PointerAt(const TouchRecord& primary);
@@ -83,13 +81,12 @@ class TouchDevice {
   const int device_number_;
   mutable std::mutex settings_mutex_;
   DeviceSettings settings_;
+  // The bytes of one chunk arrived together: the state machine sees them at the chunk's time.
+  UtcTime chunk_time_;
 
-  // Parser.
-  std::array<std::uint8_t, wire::kFrameBufferSize> buffer_{};
-  std::size_t fill_ = 0;
-  std::size_t written_ = 0;  // high-water mark of fill_ since the last clear
-  FrameKind kind_ = FrameKind::kNone;
-  bool down_ = false;
+  // Framing, decoding and touch state.
+  UsbFramer framer_;
+  TouchStateMachine machine_{*this};
   bool own_kind_ = false;
   CellHeader header_;
   std::array<std::uint8_t, kMaxCellLevels> levels_{};
@@ -97,7 +94,6 @@ class TouchDevice {
 
   // Pointer and tracking.
   PointerStage pointer_;
-  bool jump_lift_ = false;
   std::int32_t accepted_frames_ = 0;
   std::uint16_t previous_x_ = 0;
   std::uint16_t previous_y_ = 0;

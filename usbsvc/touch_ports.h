@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string_view>
 
@@ -54,6 +55,12 @@ class SharedSections {
   virtual std::span<std::uint8_t> View(SectionKind kind) = 0;
   // Called after each publication into a section.
   virtual void Published(SectionKind /*kind*/) {}
+  // Held while one frame is written into a section. The controllers of one service share the
+  // sections: one controller's frame must never be written into the middle of another's.
+  virtual std::mutex& WriteLock() { return own_write_lock_; }
+
+ private:
+  std::mutex own_write_lock_;  // enough for a pipeline that shares its sections with no other
 };
 
 struct DevicePorts {

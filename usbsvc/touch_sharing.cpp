@@ -16,53 +16,55 @@ constexpr std::int32_t kBottomEdge = 2;
 constexpr std::int32_t kLeftEdge = 4;
 constexpr std::int32_t kRightEdge = 8;
 
+// An edge band of 0 % would never hold: it counts as 1 %.
+std::int64_t BandPercent(std::int32_t percent) {
+  return percent == 0 ? 1 : percent;
+}
+
 }  // namespace
 
 void WriteRawCellSection(std::span<std::uint8_t> view, RawCellState state, CellHeader header,
                          std::span<const std::uint8_t> levels) {
-  if (view.size() < kRawCellSectionSize) return;
-  view[0] = static_cast<std::uint8_t>(state);
-  view[1] = 0;
-  StoreLe(view, 2, header.n);
-  StoreLe(view, 4, header.cx);
-  StoreLe(view, 6, header.cy);
-  const std::size_t count = std::min<std::size_t>({header.n, levels.size(), kMaxCellLevels});
-  std::memcpy(view.data() + 8, levels.data(), count);
+  namespace layout = raw_cell_section;
+  if (view.size() < layout::kSize) return;
+  view[layout::kStateAt] = static_cast<std::uint8_t>(state);
+  view[layout::kStateAt + 1] = 0;
+  StoreLe(view, layout::kCountAt, header.n);
+  StoreLe(view, layout::kXCellsAt, header.cx);
+  StoreLe(view, layout::kYCellsAt, header.cy);
+  const std::size_t count = std::min<std::size_t>({header.n, levels.size(), layout::kMaxLevels});
+  std::memcpy(view.data() + layout::kLevelsAt, levels.data(), count);
 }
 
 void WritePointSection(std::span<std::uint8_t> view, const CandidateGrid& grid,
                        std::int32_t frame_status) {
-  if (view.size() < kPointSectionSize) return;
-  StoreLe(view, 4, grid.candidate_count);
-  StoreLe(view, 8, grid.rows);
-  StoreLe(view, 12, grid.cols);
+  namespace layout = point_section;
+  if (view.size() < layout::kSize) return;
+  StoreLe(view, layout::kCandidateCountAt, grid.candidate_count);
+  StoreLe(view, layout::kRowsAt, grid.rows);
+  StoreLe(view, layout::kColumnsAt, grid.cols);
   const auto rows = static_cast<std::size_t>(std::clamp<std::int32_t>(grid.rows, 0, kGridSide));
   const auto cols = static_cast<std::size_t>(std::clamp<std::int32_t>(grid.cols, 0, kGridSide));
   for (std::size_t r = 0; r < rows; ++r) {
     for (std::size_t c = 0; c < cols; ++c) {
       const TouchRecord& record = grid.at(r, c);
       // Only status, identifier, calibrated size and calibrated position are published.
-      const std::uint16_t fields[12] = {record.status,
-                                        record.id,
-                                        record.width,
-                                        record.height,
-                                        0,
-                                        0,
-                                        record.x,
-                                        record.y,
-                                        0,
-                                        0,
-                                        0,
-                                        0};
-      std::memcpy(view.data() + PointRecordOffset(r, c), fields, sizeof fields);
+      const std::size_t at = layout::RecordOffset(r, c);
+      std::memset(view.data() + at, 0, layout::kRecordSize);
+      StoreLe(view, at + layout::kStatusAt, record.status);
+      StoreLe(view, at + layout::kIdAt, record.id);
+      StoreLe(view, at + layout::kWidthAt, record.width);
+      StoreLe(view, at + layout::kHeightAt, record.height);
+      StoreLe(view, at + layout::kXAt, record.x);
+      StoreLe(view, at + layout::kYAt, record.y);
     }
   }
   WritePointStatus(view, frame_status);
 }
 
 void WritePointStatus(std::span<std::uint8_t> view, std::int32_t frame_status) {
-  if (view.size() < kPointSectionSize) return;
-  StoreLe(view, 0, frame_status);
+  if (view.size() < point_section::kSize) return;
+  StoreLe(view, point_section::kFrameStatusAt, frame_status);
 }
 
 void PopupWatch::OnTouchFrame(GridPosition at, const UtcTime& now) {
@@ -77,17 +79,16 @@ void PopupWatch::OnTouchFrame(GridPosition at, const UtcTime& now) {
   start_at_ = at;
 }
 
-bool PopupWatch::Check(const UtcTime& now, MpControlSettings& mp, const MonitorRect& monitor) {
-  if (mp.MPXAllowAreaPercent == 0) mp.MPXAllowAreaPercent = 1;
-  if (mp.MPYAllowAreaPercent == 0) mp.MPYAllowAreaPercent = 1;
+bool PopupWatch::Check(const UtcTime& now, const MpControlSettings& mp,
+                       const MonitorRect& monitor) {
   if (!running_) return false;
   running_ = false;
   if (!SameMinute(now, start_)) return false;
   if (now.second - start_.second < mp.MPPopupActiveTime) return false;
   const std::int64_t w = std::int64_t{monitor.right} - monitor.left;
   const std::int64_t h = std::int64_t{monitor.bottom} - monitor.top;
-  const std::int64_t a = w * mp.MPXAllowAreaPercent / 100;
-  const std::int64_t e = h * mp.MPYAllowAreaPercent / 100;
+  const std::int64_t a = w * BandPercent(mp.MPXAllowAreaPercent) / 100;
+  const std::int64_t e = h * BandPercent(mp.MPYAllowAreaPercent) / 100;
   const std::int64_t x = current_.x;
   const std::int64_t y = current_.y;
   const std::int32_t edges = mp.MPAreaLimitOption;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "common/section_layouts.h"
 #include "common/service_settings.h"
 #include "common/utc_time.h"
 #include "usbsvc/candidate_grid.h"
@@ -12,10 +13,10 @@
 
 namespace zorvik {
 
-inline constexpr std::size_t kPointSectionSize = 240016;
-inline constexpr std::size_t kRawCellSectionSize = 1032;
-inline constexpr std::size_t kTouchRecordSize = 24;
-inline constexpr std::size_t kMaxCellLevels = 1024;
+inline constexpr std::size_t kPointSectionSize = point_section::kSize;
+inline constexpr std::size_t kRawCellSectionSize = raw_cell_section::kSize;
+inline constexpr std::size_t kMaxCellLevels = raw_cell_section::kMaxLevels;
+static_assert(point_section::kGridSide == kGridSide);
 
 // State byte of the raw cell section.
 enum class RawCellState : std::uint8_t { kUp = 0, kTouching = 1, kDownNotYetTouching = 2 };
@@ -34,19 +35,13 @@ void WritePointSection(std::span<std::uint8_t> view, const CandidateGrid& grid,
                        std::int32_t frame_status);
 void WritePointStatus(std::span<std::uint8_t> view, std::int32_t frame_status);
 
-// Offset of record (r, c) in the point section.
-constexpr std::size_t PointRecordOffset(std::size_t row, std::size_t col) {
-  return 16 + (row * kGridSide + col) * kTouchRecordSize;
-}
-
 class PopupWatch {
  public:
   // After every touch frame: start the timer, or restart it after a move over 100 pixels.
   void OnTouchFrame(GridPosition at, const UtcTime& now);
   // On every all-lifted frame: true when a hold of MPPopupActiveTime seconds (within one
-  // minute) ended inside an enabled edge band of the monitor. Zero band percentages become 1
-  // in `mp`, as the device keeps them.
-  bool Check(const UtcTime& now, MpControlSettings& mp, const MonitorRect& monitor);
+  // minute) ended inside an enabled edge band of the monitor. A band of 0 % counts as 1 %.
+  bool Check(const UtcTime& now, const MpControlSettings& mp, const MonitorRect& monitor);
 
  private:
   bool running_ = false;

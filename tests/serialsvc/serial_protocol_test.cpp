@@ -1,7 +1,10 @@
 // The serial controller protocol with the byte sequences the controllers send.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "serialsvc/serial_protocol.h"
@@ -222,6 +225,94 @@ TEST_F(SerialProtocolTest, CapacitiesHoldForOversizedFramesAndDividerZero) {
   Feed(Frame(0x81, 1, 1, {{4096, 4096, 2048, 2048}}));
   EXPECT_EQ(ports.Field(0, 2), 256);  // uncalibrated monitor position
   EXPECT_EQ(ports.Field(0, 4), 96);
+}
+
+TEST_F(SerialProtocolTest, AFrameThatFillsTheBufferCompletesOnceAndLaterBytesAreDropped) {
+  // 127 records: 8 + 8 * 127 = 1024 body bytes, exactly the buffer.
+  Feed(Frame(0x81, 127, 1, std::vector<std::array<int, 4>>(127, {4000, 4000, 4000, 4000})));
+  EXPECT_EQ(decoder.point_frame().count, 100);
+  ports.signals.clear();
+  Feed({0x01, 0x02, 0x03});  // beyond the buffer: dropped, and they complete nothing
+  EXPECT_EQ(ports.signals, std::vector<SerialSignal>{});
+}
+
+TEST_F(SerialProtocolTest, AHeaderAbandonsTheMessageInProgress) {
+  std::vector<std::uint8_t> cut = Frame(0x81, 1, 1, {{4000, 4000, 4000, 4000}});
+  cut.resize(cut.size() - 2);  // two bytes short
+  Feed(cut);
+  Feed({0x83, 0x04});  // a text starts: the touch frame never completes
+  Feed({0x41, 0x42});
+  EXPECT_EQ(decoder.firmware(), "AB");
+  EXPECT_EQ(std::count(ports.signals.begin(), ports.signals.end(), SerialSignal::kPointsUpdated),
+            0);
+}
+
+// The touch state machine, seen through its transition hook and the decoder's outputs.
+class SerialTouchStateTest : public SerialProtocolTest, public TransitionObserver {
+ protected:
+  SerialTouchStateTest() { decoder.SetTransitionObserver(this); }
+  void OnTransition(const StateTransition& t) override {
+    EXPECT_EQ(t.machine, "serial-touch");
+    log.push_back(std::string(t.from) + " -" + std::string(t.event) + "-> " + std::string(t.to));
+  }
+  void UseClickMode(std::int32_t mode) {
+    DeviceSettings settings = decoder.settings();
+    settings.ClickMode = mode;
+    decoder.ApplySettings(settings);
+  }
+  // Verbs of the described controller.
+  void Touch(int cx = 1) { Feed(Frame(0x81, cx, 1, {{4000, 4000, 4000, 4000}})); }
+  void Release() { Feed(Frame(0x80, 0, 0, {})); }
+  long Beeps() const {
+    return std::count(ports.signals.begin(), ports.signals.end(), SerialSignal::kBeep);
+  }
+  std::vector<std::string> TakeLog() { return std::exchange(log, {}); }
+
+  std::vector<std::string> log;
+};
+
+TEST_F(SerialTouchStateTest, FirstFrameAfterEachTouchPairsAllThenTracks) {
+  Touch();
+  Touch();
+  Release();
+  Touch();
+  EXPECT_EQ(TakeLog(), (std::vector<std::string>{
+                           "up -touch-header-> down", "down -touch-frame-> tracking",
+                           "tracking -touch-header-> tracking", "tracking -touch-frame-> tracking",
+                           "tracking -release-header-> up", "up -touch-frame-> up",
+                           "up -touch-header-> down", "down -touch-frame-> tracking"}));
+  EXPECT_EQ(ports.releases, (std::vector<std::uint16_t>{0x0002}));
+}
+
+TEST_F(SerialTouchStateTest, TicksFollowTheClickMode) {
+  UseClickMode(1);
+  Touch();
+  Touch();
+  Release();
+  EXPECT_EQ(Beeps(), 1);  // at touch-down only
+  ports.signals.clear();
+  UseClickMode(2);
+  Release();  // already up: no tick
+  EXPECT_EQ(Beeps(), 0);
+  Touch();
+  EXPECT_EQ(Beeps(), 0);
+  Release();
+  EXPECT_EQ(Beeps(), 1);
+  EXPECT_EQ(decoder.touch_state(), SerialTouchStateMachine::State::kUp);
+}
+
+TEST_F(SerialTouchStateTest, TransitionsCarryTheCallersTime) {
+  struct Stamps final : TransitionObserver {
+    void OnTransition(const StateTransition& t) override { at.push_back(t.at); }
+    std::vector<UtcTime> at;
+  } stamps;
+  decoder.SetTransitionObserver(&stamps);
+  const UtcTime now{2026, 2, 3, 4, 5, 6, 7};
+  decoder.Parse(std::vector<std::uint8_t>{0x81, 0x80}, now);
+  EXPECT_EQ(stamps.at, (std::vector<UtcTime>{now, now}));
+  decoder.SetTransitionObserver(nullptr);
+  Release();  // no observer: nothing is reported, and nothing breaks
+  EXPECT_EQ(stamps.at.size(), 2u);
 }
 
 }  // namespace

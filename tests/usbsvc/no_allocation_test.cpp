@@ -46,6 +46,12 @@ TEST(NoAllocation, LongMixedStreamAllocatesNothing) {
   auto device =
       std::make_unique<TouchDevice>(ports.ports(), 1, Platform::kNt, ScreenSize{1024, 768});
   device->ApplySettings(settings);
+  // The transition hook hands out names, not strings it built.
+  struct CountingObserver final : TransitionObserver {
+    void OnTransition(const StateTransition&) override { ++transitions; }
+    std::size_t transitions = 0;
+  } observer;
+  device->SetTransitionObserver(&observer);
 
   counting = true;
   for (const auto& chunk : chunks)
@@ -53,6 +59,7 @@ TEST(NoAllocation, LongMixedStreamAllocatesNothing) {
   counting = false;
   EXPECT_EQ(allocations.load(), 0u);
   EXPECT_GT(ports.effects, 2000u);  // the stream did drive the pipeline
+  EXPECT_GT(observer.transitions, 800u);
 }
 
 }  // namespace

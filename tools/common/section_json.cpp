@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "common/byte_order.h"
+#include "common/section_layouts.h"
 #include "serialsvc/serial_protocol.h"
 #include "tools/common/text_parsing.h"
 #include "usbsvc/touch_sharing.h"
@@ -19,18 +20,13 @@ bool InGrid(std::int32_t count) {
   return count >= 0 && count <= static_cast<std::int32_t>(kGridSide);
 }
 
-// Raw cell section: state byte, a zero byte, N, CX, CY (16-bit), then the levels.
-constexpr std::size_t kCellCountAt = 2;
-constexpr std::size_t kCellXAt = 4;
-constexpr std::size_t kCellYAt = 6;
-constexpr std::size_t kCellLevelsAt = 8;
-
 }  // namespace
 
 std::string PointSectionJson(std::span<const std::uint8_t> view) {
-  if (view.size() < kPointSectionSize) return R"({"points":{"error":"section too small"}})";
-  const auto rows = LoadLe<std::int32_t>(view, 8);
-  const auto cols = LoadLe<std::int32_t>(view, 12);
+  namespace layout = point_section;
+  if (view.size() < layout::kSize) return R"({"points":{"error":"section too small"}})";
+  const auto rows = LoadLe<std::int32_t>(view, layout::kRowsAt);
+  const auto cols = LoadLe<std::int32_t>(view, layout::kColumnsAt);
   std::string error;
   if (!InGrid(rows)) error = "rows " + Number(rows) + " outside 0..100";
   if (!InGrid(cols))
@@ -40,32 +36,35 @@ std::string PointSectionJson(std::span<const std::uint8_t> view) {
     for (std::int32_t r = 0; r < rows; ++r) {
       for (std::int32_t c = 0; c < cols; ++c) {
         const std::size_t at =
-            PointRecordOffset(static_cast<std::size_t>(r), static_cast<std::size_t>(c));
-        const auto field = [&](std::size_t index) {
-          return LoadLe<std::uint16_t>(view, at + 2 * index);
+            layout::RecordOffset(static_cast<std::size_t>(r), static_cast<std::size_t>(c));
+        const auto field = [&](std::size_t offset) {
+          return Number(LoadLe<std::uint16_t>(view, at + offset));
         };
-        if (field(0) == 0) continue;
+        if (LoadLe<std::uint16_t>(view, at + layout::kStatusAt) == 0) continue;
         if (!records.empty()) records += ',';
         records += "{\"r\":" + Number(r) + ",\"c\":" + Number(c) +
-                   ",\"status\":" + Number(field(0)) + ",\"id\":" + Number(field(1)) +
-                   ",\"w\":" + Number(field(2)) + ",\"h\":" + Number(field(3)) +
-                   ",\"x\":" + Number(field(6)) + ",\"y\":" + Number(field(7)) + "}";
+                   ",\"status\":" + field(layout::kStatusAt) + ",\"id\":" + field(layout::kIdAt) +
+                   ",\"w\":" + field(layout::kWidthAt) + ",\"h\":" + field(layout::kHeightAt) +
+                   ",\"x\":" + field(layout::kXAt) + ",\"y\":" + field(layout::kYAt) + "}";
       }
     }
   }
-  return "{\"points\":{\"status\":" + Number(LoadLe<std::int32_t>(view, 0)) +
-         ",\"count\":" + Number(LoadLe<std::int32_t>(view, 4)) + ",\"rows\":" + Number(rows) +
-         ",\"cols\":" + Number(cols) + ",\"records\":[" + records + "]" +
-         (error.empty() ? "" : ",\"error\":\"" + error + "\"") + "}}";
+  return "{\"points\":{\"status\":" + Number(LoadLe<std::int32_t>(view, layout::kFrameStatusAt)) +
+         ",\"count\":" + Number(LoadLe<std::int32_t>(view, layout::kCandidateCountAt)) +
+         ",\"rows\":" + Number(rows) + ",\"cols\":" + Number(cols) + ",\"records\":[" + records +
+         "]" + (error.empty() ? "" : ",\"error\":\"" + error + "\"") + "}}";
 }
 
 std::optional<RawCellFrame> ReadRawCellSection(std::span<const std::uint8_t> view) {
-  if (view.size() < kRawCellSectionSize) return std::nullopt;
+  namespace layout = raw_cell_section;
+  if (view.size() < layout::kSize) return std::nullopt;
   RawCellFrame frame;
-  frame.state = view[0];
-  frame.header = {LoadLe<std::uint16_t>(view, kCellCountAt), LoadLe<std::uint16_t>(view, kCellXAt),
-                  LoadLe<std::uint16_t>(view, kCellYAt)};
-  frame.levels = view.subspan(kCellLevelsAt, std::min<std::size_t>(frame.header.n, kMaxCellLevels));
+  frame.state = view[layout::kStateAt];
+  frame.header = {LoadLe<std::uint16_t>(view, layout::kCountAt),
+                  LoadLe<std::uint16_t>(view, layout::kXCellsAt),
+                  LoadLe<std::uint16_t>(view, layout::kYCellsAt)};
+  frame.levels =
+      view.subspan(layout::kLevelsAt, std::min<std::size_t>(frame.header.n, layout::kMaxLevels));
   return frame;
 }
 
@@ -140,20 +139,23 @@ std::optional<RawCellFrame> ParseRawCellLine(std::string_view line,
 }
 
 std::string SerialSectionJson(std::span<const std::uint8_t> section) {
-  if (section.size() < kSerialPointFrameSize) return R"({"serial":{"error":"section too small"}})";
-  const auto count = LoadLe<std::int32_t>(section, 4);
-  const bool plausible = count >= 0 && count <= static_cast<std::int32_t>(kSerialMaxRecords);
+  namespace layout = serial_section;
+  if (section.size() < layout::kSize) return R"({"serial":{"error":"section too small"}})";
+  const auto count = LoadLe<std::int32_t>(section, layout::kCountAt);
+  const bool plausible = count >= 0 && count <= static_cast<std::int32_t>(layout::kMaxRecords);
   std::string points;
   for (std::int32_t k = 0; plausible && k < count; ++k) {
-    const std::size_t at = 8 + 20 * static_cast<std::size_t>(k);
+    const std::size_t at = layout::RecordOffset(static_cast<std::size_t>(k));
+    const auto end = [&](std::size_t offset) {
+      return std::to_string(LoadLe<std::int16_t>(section, at + offset));
+    };
     if (!points.empty()) points += ',';
-    points += "{\"id\":" + std::to_string(LoadLe<std::uint16_t>(section, at)) +
-              ",\"x1\":" + std::to_string(LoadLe<std::int16_t>(section, at + 2)) +
-              ",\"y1\":" + std::to_string(LoadLe<std::int16_t>(section, at + 4)) +
-              ",\"x2\":" + std::to_string(LoadLe<std::int16_t>(section, at + 6)) +
-              ",\"y2\":" + std::to_string(LoadLe<std::int16_t>(section, at + 8)) + "}";
+    points += "{\"id\":" + std::to_string(LoadLe<std::uint16_t>(section, at + layout::kIdAt)) +
+              ",\"x1\":" + end(layout::kX1At) + ",\"y1\":" + end(layout::kY1At) +
+              ",\"x2\":" + end(layout::kX2At) + ",\"y2\":" + end(layout::kY2At) + "}";
   }
-  return "{\"serial\":{\"status\":" + std::to_string(LoadLe<std::int32_t>(section, 0)) +
+  return "{\"serial\":{\"status\":" +
+         std::to_string(LoadLe<std::int32_t>(section, layout::kStatusAt)) +
          ",\"count\":" + std::to_string(count) + ",\"points\":[" + points + "]" +
          (plausible ? "" : ",\"error\":\"count outside 0..100\"") + "}}";
 }

@@ -1,5 +1,6 @@
 // touchreplay: runs a captured or hand-written controller stream through the USB service's
-// touch pipeline with given settings and prints every effect as a JSON line.
+// touch pipeline (or the serial service's decoder) with given settings and prints every effect
+// as a JSON line.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -33,7 +34,18 @@ constexpr char kUsage[] =
     "  --serial                 a serial controller's stream, through the serial service's "
     "decoder\n"
     "  --port N                 with --serial: the controller's COM port number (default 1)\n"
-    "  --cell-levels            raw cell lines carry the frame's levels (for touchctl beams)\n";
+    "  --cell-levels            raw cell lines carry the frame's levels (for touchctl beams)\n"
+    "  --trace-states           also print every touch state machine event, before the effects\n"
+    "                           of its action:\n"
+    "                           "
+    "{\"transition\":{\"machine\":\"usb-touch\",\"from\":\"up\",\"event\":\n"
+    "                           "
+    "\"finger-down\",\"to\":\"down\",\"t\":\"2026-01-01T00:00:00.000Z\"}}\n"
+    "                           machines: usb-touch (states up, down, touching; events\n"
+    "                           finger-down, finger-up, cells-touched, cells-lifted,\n"
+    "                           contact-tracked, touch-lost, not-accepted) and serial-touch\n"
+    "                           (states up, down, tracking; events touch-header,\n"
+    "                           release-header, touch-frame); t is the replay clock\n";
 
 [[noreturn]] void Fail(const std::string& where, const std::string& message) {
   std::cerr << "touchreplay: " << where << (where.empty() ? "" : ": ") << message << "\n";
@@ -94,7 +106,8 @@ int main(int argc, char** argv) {
       if (!ReadFile(path, &bytes)) Fail(path, "cannot read file");
       zorvik::ImportError error;
       if (!zorvik::ImportRegText(bytes, store, &error)) {
-        Fail(path + (error.line ? ":" + std::to_string(error.line) : ""), error.message);
+        Fail(path + (error.line ? std::string(":").append(std::to_string(error.line)) : ""),
+             error.message);
       }
     } else if (arg == "--set") {
       std::string error;
@@ -114,6 +127,8 @@ int main(int argc, char** argv) {
       }
     } else if (arg == "--cell-levels") {
       options.cell_levels = true;
+    } else if (arg == "--trace-states") {
+      options.trace_states = true;
     } else if (arg == "--device-path") {
       options.device_path = value();
     } else if (arg == "--platform") {

@@ -12,18 +12,20 @@ namespace zorvik {
 ReplaySerialSession::ReplaySerialSession(SettingsStore& store, const ReplayOptions& options,
                                          int port, ReplayEffects::LineSink sink)
     : effects_(store, sink, options.double_click_time),
-      sink_(std::move(sink)),
+      sink_(sink),
+      trace_(std::move(sink)),
       decoder_(*this, options.platform, options.screen) {
   const SettingsLoader loader(store, ServiceKind::kSerial, options.screen);
   DeviceSettings settings = decoder_.settings();
   loader.LoadDevice(loader.LoadService(), schema::NumberedName(names::kComPortFormat, port),
                     settings);
   decoder_.ApplySettings(settings);
+  if (options.trace_states) decoder_.SetTransitionObserver(&trace_);
 }
 
 void ReplaySerialSession::Feed(const ScriptLine& line) {
   if (line.kind == ScriptLine::Kind::kBytes) {
-    decoder_.Parse(line.bytes);
+    decoder_.Parse(line.bytes, effects_.NowUtc());
   } else {
     effects_.ApplyClock(line);
   }

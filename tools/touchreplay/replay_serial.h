@@ -30,6 +30,7 @@ class ReplaySerialSession final : public SerialDevicePorts {
  private:
   ReplayEffects effects_;
   ReplayEffects::LineSink sink_;
+  ReplayTrace trace_;
   std::vector<std::uint8_t> section_ = std::vector<std::uint8_t>(kSerialPointFrameSize);
   std::mutex lock_;
   SerialTouchDecoder decoder_;

@@ -7,7 +7,8 @@ namespace zorvik {
 
 ReplaySession::ReplaySession(SettingsStore& store, const ReplayOptions& options,
                              ReplayEffects::LineSink sink)
-    : effects_(store, std::move(sink), options.double_click_time),
+    : effects_(store, sink, options.double_click_time),
+      trace_(std::move(sink)),
       device_(
           std::make_unique<TouchDevice>(effects_.ports(), 1, options.platform, options.screen)) {
   const SettingsLoader loader(store, ServiceKind::kUsb, options.screen);
@@ -15,6 +16,7 @@ ReplaySession::ReplaySession(SettingsStore& store, const ReplayOptions& options,
   loader.LoadDevice(loader.LoadService(), options.device_path, settings);
   device_->ApplySettings(settings);
   effects_.ShowCellLevels(options.cell_levels);
+  if (options.trace_states) device_->SetTransitionObserver(&trace_);
 }
 
 void ReplaySession::Feed(const ScriptLine& line) {

@@ -8,6 +8,7 @@
 #include "common/settings_store.h"
 #include "tools/touchreplay/replay_effects.h"
 #include "tools/touchreplay/replay_script.h"
+#include "tools/touchreplay/replay_trace.h"
 #include "usbsvc/touch_device.h"
 
 namespace zorvik {
@@ -17,7 +18,8 @@ struct ReplayOptions {
   std::uint32_t double_click_time = 500;
   std::string device_path = "\\\\?\\replay#0";
   Platform platform = Platform::kNt;
-  bool cell_levels = false;  // raw cell lines carry the levels (input for touchctl beams)
+  bool cell_levels = false;   // raw cell lines carry the levels (input for touchctl beams)
+  bool trace_states = false;  // touch state transitions as lines of their own
 };
 
 class ReplaySession {
@@ -29,6 +31,7 @@ class ReplaySession {
 
  private:
   ReplayEffects effects_;
+  ReplayTrace trace_;
   std::unique_ptr<TouchDevice> device_;
 };
 
