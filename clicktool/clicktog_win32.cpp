@@ -3,55 +3,77 @@
 // a used right click toggles it back.
 #include <windows.h>
 
+#include <atomic>
+
 #include "clicktool/clicktog_resources.h"
 #include "common/kernel_object_names.h"
 #include "common/registry_settings_store_win32.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
+#include "common/win32/handle_win32.h"
 #include "common/win32/system_win32.h"
 
 namespace {
 
 using namespace zorvik;
 
-struct ToolState {
-  DWORD mode = 0;  // 0 left-click mode, 1 right-click mode
-  HANDLE usb_click_change = nullptr;
-  HANDLE serial_click_change = nullptr;
-  volatile LONG run = 1;
-  HANDLE ack_thread = nullptr;
-  HWND dialog = nullptr;
+// The tool's window and what it holds: the mode, the two services' click-change events and the
+// thread that waits for a service's acknowledgement. One object for the process's life.
+class ClickTool {
+ public:
+  ClickTool() = default;
+  ClickTool(const ClickTool&) = delete;
+  ClickTool& operator=(const ClickTool&) = delete;
+
+  // The dialog procedure; the tool comes with WM_INITDIALOG's lParam.
+  static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+ private:
+  INT_PTR Handle(UINT message, WPARAM wparam);
+  void InitDialog();
+  void ShowMode();
+  void ReadMode();
+  void Toggle();
+  void Close();
+  static DWORD WINAPI AcknowledgementThread(void* self);
+  void WaitForAcknowledgements();
+
+  DWORD mode_ = 0;  // 0 left-click mode, 1 right-click mode
+  ScopedKernelHandle usb_click_change_;
+  ScopedKernelHandle serial_click_change_;
+  std::atomic<bool> run_{true};
+  ScopedKernelHandle ack_thread_;
+  HWND dialog_ = nullptr;
 };
 
-ToolState g_tool;
-
-void ShowMode(HWND dialog) {
+void ClickTool::ShowMode() {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HBITMAP picture =
-      LoadBitmapA(instance, MAKEINTRESOURCEA(g_tool.mode != 0 ? IDB_MOUSE_RIGHT : IDB_MOUSE_LEFT));
+      LoadBitmapA(instance, MAKEINTRESOURCEA(mode_ != 0 ? IDB_MOUSE_RIGHT : IDB_MOUSE_LEFT));
+  // The control owns the picture it shows; the one it showed before is freed here.
   const HGDIOBJ old = reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(
-      dialog, IDC_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
-  if (old != nullptr && old != picture) DeleteObject(old);
+      dialog_, IDC_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
+  const ScopedGdiObject<HGDIOBJ> replaced(old != picture ? old : nullptr);
 }
 
-void ReadMode() {
+void ClickTool::ReadMode() {
   RegistrySettingsStore store;
   const ScopedKey general = OpenKey(store, store.LocalMachine(), schema::kGeneralKey);
   if (!general) return;
   if (const auto value = ReadDword(store, general.get(), schema::kClickRightLeft)) {
-    g_tool.mode = *value;
+    mode_ = *value;
   }
 }
 
-void Toggle(HWND dialog) {
-  g_tool.mode = g_tool.mode != 0 ? 0 : 1;
-  ShowMode(dialog);
+void ClickTool::Toggle() {
+  mode_ = mode_ != 0 ? 0 : 1;
+  ShowMode();
   RegistrySettingsStore store;
   if (const ScopedKey general = CreateKey(store, store.LocalMachine(), schema::kGeneralKey)) {
-    WriteDword(store, general.get(), schema::kClickRightLeft, g_tool.mode);
+    WriteDword(store, general.get(), schema::kClickRightLeft, mode_);
   }
-  if (g_tool.usb_click_change != nullptr) SetEvent(g_tool.usb_click_change);
-  if (g_tool.serial_click_change != nullptr) SetEvent(g_tool.serial_click_change);
+  if (usb_click_change_) SetEvent(usb_click_change_.get());
+  if (serial_click_change_) SetEvent(serial_click_change_.get());
 }
 
 // Bottom-right corner of the work area, above all non-topmost windows.
@@ -66,45 +88,55 @@ void Place(HWND dialog) {
                (work.bottom - work.top) - height, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
-DWORD WINAPI AcknowledgementThread(void*) {
-  HANDLE ack = CreateEventA(nullptr, FALSE, FALSE, names::kClickChangeAckEvent);
-  while (g_tool.run != 0 && ack != nullptr) {
-    WaitForSingleObject(ack, INFINITE);
-    // Synchronously, so that the toggle runs on the window's thread.
-    SendMessageA(g_tool.dialog, WM_LBUTTONUP, 0, 0);
-  }
+DWORD WINAPI ClickTool::AcknowledgementThread(void* self) {
+  static_cast<ClickTool*>(self)->WaitForAcknowledgements();
   return 0;
+}
+
+void ClickTool::WaitForAcknowledgements() {
+  const ScopedKernelHandle ack(CreateEventA(nullptr, FALSE, FALSE, names::kClickChangeAckEvent));
+  while (run_ && ack) {
+    WaitForSingleObject(ack.get(), INFINITE);
+    // Synchronously, so that the toggle runs on the window's thread.
+    SendMessageA(dialog_, WM_LBUTTONUP, 0, 0);
+  }
 }
 
 // The service's event by its documented name, else by the "Global\" name under which the USB
 // service creates it on NT-family systems (which is another object outside session 0).
-HANDLE OpenClickChange(const char* name, const char* global_name, const char* message) {
-  HANDLE event = OpenEventByEitherName(name, global_name);
-  if (event == nullptr) MessageBoxA(nullptr, message, "Fatal Error", MB_ICONHAND);
+ScopedKernelHandle OpenClickChange(const char* name, const char* global_name, const char* message) {
+  ScopedKernelHandle event(OpenEventByEitherName(name, global_name));
+  if (!event) MessageBoxA(nullptr, message, "Fatal Error", MB_ICONHAND);
   return event;
 }
 
-void InitDialog(HWND dialog) {
-  g_tool.dialog = dialog;
+void ClickTool::InitDialog() {
   char about[64] = {};
   LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, about, sizeof about);
-  if (HMENU menu = GetSystemMenu(dialog, FALSE); menu != nullptr && about[0] != '\0') {
+  if (HMENU menu = GetSystemMenu(dialog_, FALSE); menu != nullptr && about[0] != '\0') {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
   }
   HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_CLICKTOG));
-  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-  g_tool.ack_thread = CreateThread(nullptr, 0, AcknowledgementThread, nullptr, 0, nullptr);
+  SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SendMessageA(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  ack_thread_.reset(CreateThread(nullptr, 0, &ClickTool::AcknowledgementThread, this, 0, nullptr));
   ReadMode();
-  ShowMode(dialog);
-  g_tool.usb_click_change =
+  ShowMode();
+  usb_click_change_ =
       OpenClickChange(names::kUsbClickChangeEvent, names::kUsbClickChangeEventGlobal,
                       "Zorvik IR Touch Driver (USB) did not be loaded!");
-  g_tool.serial_click_change =
-      OpenClickChange(names::kSerialClickChangeEvent, nullptr,
-                      "Zorvik IR Touch Driver (Serial) did not be loaded!");
-  Place(dialog);
+  serial_click_change_ = OpenClickChange(names::kSerialClickChangeEvent, nullptr,
+                                         "Zorvik IR Touch Driver (Serial) did not be loaded!");
+  Place(dialog_);
+}
+
+// The acknowledgement thread is not waited for: it may be blocked in a send to this window.
+// It ends with the process, and the tool outlives the dialog (see WinMain).
+void ClickTool::Close() {
+  run_ = false;
+  ack_thread_.reset();
+  EndDialog(dialog_, 0);
 }
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -116,31 +148,39 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   return FALSE;
 }
 
-INT_PTR CALLBACK ToolProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK ClickTool::Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    auto* tool = reinterpret_cast<ClickTool*>(lparam);
+    SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+    tool->dialog_ = dialog;
+    tool->InitDialog();
+    return TRUE;
+  }
+  auto* tool = reinterpret_cast<ClickTool*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (tool != nullptr) return tool->Handle(message, wparam);
+  if (message == WM_SIZE) Place(dialog);  // sizes come before WM_INITDIALOG too
+  return FALSE;
+}
+
+INT_PTR ClickTool::Handle(UINT message, WPARAM wparam) {
   switch (message) {
-    case WM_INITDIALOG:
-      InitDialog(dialog);
-      return TRUE;
     case WM_SIZE:
-      Place(dialog);
+      Place(dialog_);
       return FALSE;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-      Toggle(dialog);
+      Toggle();
       return FALSE;  // the default handling runs too
     case WM_SYSCOMMAND:
       if ((wparam & 0xFFF0) == IDM_ABOUTBOX) {
-        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUTBOX), dialog,
+        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUTBOX), dialog_,
                         AboutProc, 0);
         return TRUE;
       }
       return FALSE;
     case WM_COMMAND:
       if (LOWORD(wparam) == IDCANCEL) {
-        InterlockedExchange(&g_tool.run, 0);
-        if (g_tool.ack_thread != nullptr) CloseHandle(g_tool.ack_thread);
-        g_tool.ack_thread = nullptr;
-        EndDialog(dialog, 0);
+        Close();
         return TRUE;
       }
       return FALSE;
@@ -152,9 +192,13 @@ INT_PTR CALLBACK ToolProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  CreateMutexA(nullptr, FALSE, names::kClickToolMutex);  // held until the process ends
+  // Held until the process ends.
+  const ScopedKernelHandle instance_mutex(CreateMutexA(nullptr, FALSE, names::kClickToolMutex));
   const DWORD error = GetLastError();
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) return 0;
-  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CLICKTOG), nullptr, ToolProc, 0);
+  // Static: the acknowledgement thread may still wake while the process ends.
+  static ClickTool tool;
+  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_CLICKTOG), nullptr, &ClickTool::Proc,
+                  reinterpret_cast<LPARAM>(&tool));
   return 0;
 }

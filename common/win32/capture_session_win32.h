@@ -18,7 +18,7 @@ class CaptureSession {
  public:
   static constexpr int kMaxNumber = 100;
 
-  // `file_format` names a device's file from its number ("USB%02d.txt", "COM%d.txt").
+  // `file_format` names a device's file from its number ("USB%02d.txt", "SerialCOM%d.txt").
   explicit CaptureSession(const char* file_format) : file_format_(file_format) {}
 
   // The capture of device `number` (0..kMaxNumber), kept across restarts of its device, so

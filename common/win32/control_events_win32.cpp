@@ -13,7 +13,7 @@ bool CreateControlEvents(const SystemVersion& version, const ControlEventNames& 
   const bool nt = version.nt_family();
   NullDaclSecurity security;
   if (nt && !security.valid()) return false;
-  for (int i = 0; i < kControlEventCount; ++i) {
+  for (std::size_t i = 0; i < kControlEventCount; ++i) {
     const ControlEventName& name = names[i];
     SECURITY_ATTRIBUTES* attributes = nt && name.open_to_all ? security.get() : nullptr;
     events[i].reset(CreateEventA(attributes, FALSE, FALSE, nt ? name.nt_name : name.other_name));
@@ -22,8 +22,8 @@ bool CreateControlEvents(const SystemVersion& version, const ControlEventNames& 
 }
 
 void CloseControlEventsAtExit(ControlEvents& events) {
-  for (int i = kBeepEvent; i <= kExitEvent; ++i)
-    events[i].reset();
+  for (const ControlEvent event : {kBeepEvent, kSetupChangeEvent, kRescanEvent, kExitEvent})
+    events[event].reset();
 }
 
 void RunControlLoop(const ControlEvents& events, const std::function<bool(ControlEvent)>& handle) {
@@ -32,7 +32,7 @@ void RunControlLoop(const ControlEvents& events, const std::function<bool(Contro
   HANDLE waits[kControlEventCount];
   ControlEvent roles[kControlEventCount];
   DWORD count = 0;
-  for (int i = 0; i < kControlEventCount; ++i) {
+  for (std::size_t i = 0; i < kControlEventCount; ++i) {
     if (!events[i]) continue;
     waits[count] = events[i].get();
     roles[count++] = static_cast<ControlEvent>(i);
@@ -46,6 +46,27 @@ void RunControlLoop(const ControlEvents& events, const std::function<bool(Contro
     }
     if (!handle(roles[woken - WAIT_OBJECT_0])) return;
   }
+}
+
+void RunControlLoop(const ControlEvents& events, const ControlActions& actions) {
+  RunControlLoop(events, [&actions](ControlEvent event) {
+    switch (event) {
+      case kBeepEvent:
+        actions.tick();
+        return true;
+      case kSetupChangeEvent:
+      case kClickChangeEvent:
+        actions.load_settings();
+        return true;
+      case kRescanEvent:
+        actions.rescan();
+        return true;
+      case kExitEvent:
+        actions.shut_down();
+        return false;
+    }
+    return true;
+  });
 }
 
 }  // namespace zorvik

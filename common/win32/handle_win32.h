@@ -1,18 +1,34 @@
-// Move-only owners of Win32 handles (the traits say which value means "no handle") and of GDI
-// objects.
+// Move-only owners of Win32 handles (the traits say which value means "no handle" and how one is
+// closed), of mapped views and of GDI objects.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace zorvik {
 
 struct NullHandleTraits {
   static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE handle) { CloseHandle(handle); }
 };
 struct FileHandleTraits {
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+
+// Freeing an object must not change the last error: a caller may read the error of the call
+// that produced the new value right after handing it to reset().
+class LastErrorKeeper {
+ public:
+  LastErrorKeeper() : error_(GetLastError()) {}
+  ~LastErrorKeeper() { SetLastError(error_); }
+  LastErrorKeeper(const LastErrorKeeper&) = delete;
+  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+
+ private:
+  DWORD error_;
 };
 
 template <typename Traits>
@@ -34,7 +50,9 @@ class ScopedHandle {
   HANDLE release() { return std::exchange(handle_, Traits::Invalid()); }
   void reset(HANDLE handle = Traits::Invalid()) {
     const HANDLE old = std::exchange(handle_, handle);
-    if (old != Traits::Invalid() && old != nullptr) CloseHandle(old);
+    if (old == Traits::Invalid() || old == nullptr) return;
+    const LastErrorKeeper keep;
+    Traits::Close(old);
   }
 
  private:
@@ -43,6 +61,35 @@ class ScopedHandle {
 
 using ScopedKernelHandle = ScopedHandle<NullHandleTraits>;  // events, mutexes, threads, sections
 using ScopedFileHandle = ScopedHandle<FileHandleTraits>;    // files, pipes, devices
+
+// Owns a view mapped with MapViewOfFile; the section it maps may be closed before it.
+class ScopedMappedView {
+ public:
+  ScopedMappedView() = default;
+  explicit ScopedMappedView(void* view) : view_(view) {}
+  ScopedMappedView(ScopedMappedView&& other) noexcept : view_(other.release()) {}
+  ScopedMappedView& operator=(ScopedMappedView&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ScopedMappedView(const ScopedMappedView&) = delete;
+  ScopedMappedView& operator=(const ScopedMappedView&) = delete;
+  ~ScopedMappedView() { reset(); }
+
+  void* get() const { return view_; }
+  std::uint8_t* bytes() const { return static_cast<std::uint8_t*>(view_); }
+  explicit operator bool() const { return view_ != nullptr; }
+  void* release() { return std::exchange(view_, nullptr); }
+  void reset(void* view = nullptr) {
+    void* const old = std::exchange(view_, view);
+    if (old == nullptr) return;
+    const LastErrorKeeper keep;
+    UnmapViewOfFile(old);
+  }
+
+ private:
+  void* view_ = nullptr;
+};
 
 // Owns a pen, brush, font or bitmap; it must not be selected into a device context when freed.
 template <typename Object>
@@ -64,7 +111,9 @@ class ScopedGdiObject {
   Object release() { return std::exchange(object_, nullptr); }
   void reset(Object object = nullptr) {
     const Object old = std::exchange(object_, object);
-    if (old != nullptr) DeleteObject(old);
+    if (old == nullptr) return;
+    const LastErrorKeeper keep;
+    DeleteObject(old);
   }
 
  private:

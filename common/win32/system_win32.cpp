@@ -26,15 +26,23 @@ NullDaclSecurity::NullDaclSecurity() {
   valid_ = true;
 }
 
-void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const char* name,
+void OpenSharedSection(ScopedKernelHandle& section, ScopedMappedView& view, const char* name,
                        std::size_t size) {
-  if (view != nullptr) return;
+  if (view) return;
   NullDaclSecurity security;
   section.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
                                    static_cast<DWORD>(size), name));
   if (!section) return;
-  view = static_cast<std::uint8_t*>(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
-  if (view == nullptr) section.reset();
+  view.reset(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
+  if (!view) section.reset();
+}
+
+void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const char* name,
+                       std::size_t size) {
+  if (view != nullptr) return;
+  ScopedMappedView owned;
+  OpenSharedSection(section, owned, name, size);
+  view = static_cast<std::uint8_t*>(owned.release());
 }
 
 HANDLE OpenEventByEitherName(const char* name, const char* other_name) {

@@ -56,6 +56,9 @@ std::vector<DWORD> FindProcesses(const std::function<bool(std::string_view)>& ma
 
 // Creates (or opens) a named paging-file section that every process may open and maps all of
 // it read/write. Does nothing when `view` is already mapped; on failure both stay empty.
+void OpenSharedSection(ScopedKernelHandle& section, ScopedMappedView& view, const char* name,
+                       std::size_t size);
+// The same for a caller that unmaps the view itself.
 void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const char* name,
                        std::size_t size);
 

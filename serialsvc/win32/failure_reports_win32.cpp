@@ -1,4 +1,4 @@
-// Failure boxes shown after the device list is released.
+// Failure boxes shown once a rebuild is over.
 #include "serialsvc/win32/failure_reports_win32.h"
 
 #include <cstdio>

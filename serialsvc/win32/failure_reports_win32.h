@@ -1,5 +1,5 @@
-// Failures met while Serlink's device list is locked, kept to be shown once it is released: a
-// message box waits for a click, and nothing may wait for a click while holding the list.
+// Failures met during one of Serlink's rebuilds, kept to be shown once the rebuild is over: a
+// message box waits for a click, and a rebuild must not wait for one.
 #pragma once
 
 #include <windows.h>

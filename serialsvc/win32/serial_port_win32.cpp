@@ -32,22 +32,20 @@ SerialPort::~SerialPort() {
 DWORD SerialPort::OpenPort(const char* name, DWORD input_queue, DWORD output_queue,
                            bool overlapped) {
   last_result_ = serial_result::kSuccess;
-  if (port_ != nullptr) return Fail(serial_result::kAlreadyOpen);
-  if (name == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-  const HANDLE handle =
-      CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                  overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Fail(GetLastError());
-  port_ = handle;
+  if (port_) return SetResult(serial_result::kAlreadyOpen);
+  if (name == nullptr) return SetResult(ERROR_INVALID_PARAMETER);
+  port_.reset(CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                          OPEN_EXISTING, overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr));
+  if (!port_) return SetResult(GetLastError());
   const auto abandon = [this](DWORD error) {
     SerialPort::ClosePort();
-    return Fail(error);
+    return SetResult(error);
   };
   if (overlapped) {
-    io_event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (io_event_ == nullptr) return abandon(GetLastError());
+    io_event_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!io_event_) return abandon(GetLastError());
   }
-  if ((input_queue != 0 || output_queue != 0) && !SetupComm(port_, input_queue, output_queue))
+  if ((input_queue != 0 || output_queue != 0) && !SetupComm(port_.get(), input_queue, output_queue))
     return abandon(GetLastError());
   // A port whose events or time-outs cannot be set is of no use: it is closed again, so that a
   // failed open always leaves the object closed.
@@ -57,29 +55,27 @@ DWORD SerialPort::OpenPort(const char* name, DWORD input_queue, DWORD output_que
   alignas(COMMCONFIG) unsigned char buffer[kCommConfigSize] = {};
   auto* config = reinterpret_cast<COMMCONFIG*>(buffer);
   DWORD size = kCommConfigSize;
-  if (GetDefaultCommConfigA(name, config, &size)) SetCommConfig(port_, config, size);
-  return Fail(serial_result::kSuccess);
+  if (GetDefaultCommConfigA(name, config, &size)) SetCommConfig(port_.get(), config, size);
+  return SetResult(serial_result::kSuccess);
 }
 
 DWORD SerialPort::ClosePort() {
-  if (port_ != nullptr) {
-    if (io_event_ != nullptr) CloseHandle(io_event_);
-    CloseHandle(port_);
-    io_event_ = nullptr;
-    port_ = nullptr;
+  if (port_) {
+    io_event_.reset();
+    port_.reset();
   }
-  return Fail(serial_result::kSuccess);
+  return SetResult(serial_result::kSuccess);
 }
 
 DWORD SerialPort::ReadState(DCB& dcb) {
-  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
+  if (!port_) return SetResult(serial_result::kNotOpen);
   dcb = DCB{};
   dcb.DCBlength = sizeof dcb;
-  return Fail(GetCommState(port_, &dcb) ? serial_result::kSuccess : GetLastError());
+  return SetResult(GetCommState(port_.get(), &dcb) ? serial_result::kSuccess : GetLastError());
 }
 
 DWORD SerialPort::WriteState(DCB& dcb) {
-  return Fail(SetCommState(port_, &dcb) ? serial_result::kSuccess : GetLastError());
+  return SetResult(SetCommState(port_.get(), &dcb) ? serial_result::kSuccess : GetLastError());
 }
 
 DWORD SerialPort::ConfigureLine(DWORD baud_rate, BYTE data_bits, BYTE parity, BYTE stop_bits) {
@@ -104,15 +100,15 @@ DWORD SerialPort::SetEventChar(char character, bool add_to_mask) {
 }
 
 DWORD SerialPort::SetEventMask(DWORD mask) {
-  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
-  if (!SetCommMask(port_, mask)) return Fail(GetLastError());
+  if (!port_) return SetResult(serial_result::kNotOpen);
+  if (!SetCommMask(port_.get(), mask)) return SetResult(GetLastError());
   event_mask_ = mask;
-  return Fail(serial_result::kSuccess);
+  return SetResult(serial_result::kSuccess);
 }
 
 DWORD SerialPort::CheckOverlapUse(const OVERLAPPED* ovl, DWORD timeout) {
-  if (io_event_ == nullptr && (ovl != nullptr || timeout != INFINITE))
-    return Fail(serial_result::kNotOverlapped);
+  if (!io_event_ && (ovl != nullptr || timeout != INFINITE))
+    return SetResult(serial_result::kNotOverlapped);
   return serial_result::kSuccess;
 }
 
@@ -122,42 +118,44 @@ DWORD SerialPort::FinishInternal(OVERLAPPED& internal, DWORD timeout, DWORD* cou
     const DWORD error = waited == WAIT_TIMEOUT ? serial_result::kTimedOut : GetLastError();
     // The OVERLAPPED lives on this call's stack: the cancelled operation must be finished
     // before it goes away.
-    CancelIo(port_);
+    CancelIo(port_.get());
     DWORD ignored = 0;
-    GetOverlappedResult(port_, &internal, &ignored, TRUE);
-    return Fail(error);
+    GetOverlappedResult(port_.get(), &internal, &ignored, TRUE);
+    return SetResult(error);
   }
   DWORD transferred = 0;
-  if (!GetOverlappedResult(port_, &internal, &transferred, FALSE)) return Fail(GetLastError());
+  if (!GetOverlappedResult(port_.get(), &internal, &transferred, FALSE))
+    return SetResult(GetLastError());
   if (count != nullptr) *count = transferred;
-  return Fail(serial_result::kSuccess);
+  return SetResult(serial_result::kSuccess);
 }
 
 template <typename Issue>
 DWORD SerialPort::Perform(OVERLAPPED* ovl, DWORD timeout, DWORD* count, const Issue& issue) {
-  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
+  if (!port_) return SetResult(serial_result::kNotOpen);
   if (const DWORD refused = CheckOverlapUse(ovl, timeout)) return refused;
   std::unique_lock lock(internal_io_, std::defer_lock);
   OVERLAPPED internal{};
   OVERLAPPED* used = ovl;
-  if (ovl == nullptr && io_event_ != nullptr) {
+  if (ovl == nullptr && io_event_) {
     lock.lock();
-    internal.hEvent = io_event_;
+    internal.hEvent = io_event_.get();
     used = &internal;
   }
   if (issue(used)) {
     if (used != nullptr) SetEvent(used->hEvent);
-    return Fail(serial_result::kSuccess);
+    return SetResult(serial_result::kSuccess);
   }
   const DWORD error = GetLastError();
-  if (error != ERROR_IO_PENDING) return Fail(error);
-  if (used != &internal) return Fail(serial_result::kSuccess);  // the caller collects it
+  if (error != ERROR_IO_PENDING) return SetResult(error);
+  if (used != &internal) return SetResult(serial_result::kSuccess);  // the caller collects it
   return FinishInternal(internal, timeout, count);
 }
 
 DWORD SerialPort::WaitForEvent(OVERLAPPED* ovl, DWORD timeout) {
-  return Perform(ovl, timeout, nullptr,
-                 [this](OVERLAPPED* used) { return WaitCommEvent(port_, &event_bits_, used); });
+  return Perform(ovl, timeout, nullptr, [this](OVERLAPPED* used) {
+    return WaitCommEvent(port_.get(), &event_bits_, used);
+  });
 }
 
 DWORD SerialPort::Transfer(Direction direction, void* data, DWORD length, DWORD* count,
@@ -166,8 +164,8 @@ DWORD SerialPort::Transfer(Direction direction, void* data, DWORD length, DWORD*
   DWORD* transferred = count != nullptr ? count : &local;
   *transferred = 0;
   return Perform(ovl, timeout, transferred, [&](OVERLAPPED* used) {
-    return direction == Direction::kRead ? ReadFile(port_, data, length, transferred, used)
-                                         : WriteFile(port_, data, length, transferred, used);
+    return direction == Direction::kRead ? ReadFile(port_.get(), data, length, transferred, used)
+                                         : WriteFile(port_.get(), data, length, transferred, used);
   });
 }
 
@@ -187,9 +185,9 @@ DWORD SerialPort::ReadBytes(void* buffer, DWORD length, DWORD* read, OVERLAPPED*
 }
 
 DWORD SerialPort::SetFlowControl(int kind) {
-  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
+  if (!port_) return SetResult(serial_result::kNotOpen);
   if (kind != kFlowNone && kind != kFlowHardware && kind != kFlowSoftware)
-    return Fail(serial_result::kInvalidKind);
+    return SetResult(serial_result::kInvalidKind);
   DCB dcb;
   if (const DWORD result = ReadState(dcb)) return result;
   const bool hardware = kind == kFlowHardware;
@@ -204,14 +202,16 @@ DWORD SerialPort::SetFlowControl(int kind) {
 }
 
 DWORD SerialPort::SetReadMode(int kind) {
-  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
-  if (kind != kReadNonBlocking && kind != kReadBlocking) return Fail(serial_result::kInvalidKind);
+  if (!port_) return SetResult(serial_result::kNotOpen);
+  if (kind != kReadNonBlocking && kind != kReadBlocking)
+    return SetResult(serial_result::kInvalidKind);
   COMMTIMEOUTS timeouts{};
-  if (!GetCommTimeouts(port_, &timeouts)) return Fail(GetLastError());
+  if (!GetCommTimeouts(port_.get(), &timeouts)) return SetResult(GetLastError());
   timeouts.ReadIntervalTimeout = kind == kReadNonBlocking ? MAXDWORD : 0;
   timeouts.ReadTotalTimeoutMultiplier = 0;
   timeouts.ReadTotalTimeoutConstant = 0;
-  return Fail(SetCommTimeouts(port_, &timeouts) ? serial_result::kSuccess : GetLastError());
+  return SetResult(SetCommTimeouts(port_.get(), &timeouts) ? serial_result::kSuccess
+                                                           : GetLastError());
 }
 
 long SerialPort::QueryBaudRate() {
@@ -245,11 +245,11 @@ int SerialPort::QueryFlowControl() {
 }
 
 DWORD SerialPort::QueryEventMask() {
-  if (port_ == nullptr) {
-    Fail(serial_result::kNotOpen);
+  if (!port_) {
+    SetResult(serial_result::kNotOpen);
     return 0;
   }
-  Fail(serial_result::kSuccess);
+  SetResult(serial_result::kSuccess);
   return event_mask_;
 }
 
@@ -259,9 +259,9 @@ char SerialPort::QueryEventChar() {
 }
 
 DWORD SerialPort::PurgeBuffers() {
-  if (port_ == nullptr) return Fail(serial_result::kNotOpen);
-  return Fail(PurgeComm(port_, PURGE_TXCLEAR | PURGE_RXCLEAR) ? serial_result::kSuccess
-                                                              : GetLastError());
+  if (!port_) return SetResult(serial_result::kNotOpen);
+  return SetResult(PurgeComm(port_.get(), PURGE_TXCLEAR | PURGE_RXCLEAR) ? serial_result::kSuccess
+                                                                         : GetLastError());
 }
 
 DWORD SerialPort::TakeEventBits() {
@@ -278,11 +278,11 @@ DWORD SerialListener::OpenPort(const char* name, DWORD input_queue, DWORD output
                                bool start_listening) {
   if (const DWORD result = SerialPort::OpenPort(name, input_queue, output_queue, true))
     return result;
-  listener_event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (listener_event_ == nullptr) {
+  listener_event_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!listener_event_) {
     const DWORD error = GetLastError();
     SerialPort::ClosePort();
-    return Fail(error);
+    return SetResult(error);
   }
   if (start_listening) return StartListening();
   return serial_result::kSuccess;
@@ -290,30 +290,28 @@ DWORD SerialListener::OpenPort(const char* name, DWORD input_queue, DWORD output
 
 DWORD SerialListener::ClosePort() {
   StopListening(INFINITE);
-  if (listener_event_ != nullptr) CloseHandle(listener_event_);
-  listener_event_ = nullptr;
+  listener_event_.reset();
   return SerialPort::ClosePort();
 }
 
 DWORD SerialListener::StartListening() {
-  if (thread_ == nullptr) {
-    thread_ = CreateThread(nullptr, 0, &SerialListener::ListenerThread, this, 0, nullptr);
-    if (thread_ == nullptr) return Fail(GetLastError());
+  if (!thread_) {
+    thread_.reset(CreateThread(nullptr, 0, &SerialListener::ListenerThread, this, 0, nullptr));
+    if (!thread_) return SetResult(GetLastError());
   }
-  return Fail(serial_result::kSuccess);
+  return SetResult(serial_result::kSuccess);
 }
 
 DWORD SerialListener::StopListening(DWORD timeout) {
-  if (thread_ != nullptr) {
+  if (thread_) {
     stop_ = 1;
     const DWORD mask = QueryEventMask();
     SetEventMask(mask);  // completes the pending event wait
     WaitForListener(mask, timeout);
     stop_ = 0;
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    thread_.reset();
   }
-  return Fail(serial_result::kSuccess);
+  return SetResult(serial_result::kSuccess);
 }
 
 // Some platforms (Wine) end a pending event wait only when the mask differs from the one the
@@ -322,7 +320,7 @@ DWORD SerialListener::StopListening(DWORD timeout) {
 void SerialListener::WaitForListener(DWORD mask, DWORD timeout) {
   const ULONGLONG start = GetTickCount64();
   bool cleared = false;
-  while (WaitForSingleObject(thread_, kStopSliceMs) == WAIT_TIMEOUT) {
+  while (WaitForSingleObject(thread_.get(), kStopSliceMs) == WAIT_TIMEOUT) {
     if (timeout != INFINITE && GetTickCount64() - start >= timeout) break;
     if (!is_open()) continue;
     cleared = !cleared;
@@ -337,16 +335,17 @@ DWORD WINAPI SerialListener::ListenerThread(void* self) {
 
 DWORD SerialListener::Listen() {
   OVERLAPPED wait{};
-  wait.hEvent = listener_event_;
+  wait.hEvent = listener_event_.get();
   unsigned empty_wakes = 0;
   while (true) {
-    ResetEvent(listener_event_);
+    ResetEvent(listener_event_.get());
     if (const DWORD result = WaitForEvent(&wait, INFINITE)) return result;
-    if (WaitForSingleObject(listener_event_, INFINITE) != WAIT_OBJECT_0) return GetLastError();
+    if (WaitForSingleObject(listener_event_.get(), INFINITE) != WAIT_OBJECT_0)
+      return GetLastError();
     if (stop_) return 0;
     const DWORD bits = TakeEventBits();
     DWORD errors = 0;
-    if (!ClearCommError(port(), &errors, nullptr)) Fail(GetLastError());
+    if (!ClearCommError(port(), &errors, nullptr)) SetResult(GetLastError());
     if (bits != 0) {
       empty_wakes = 0;
       HandleEvent(bits, errors);

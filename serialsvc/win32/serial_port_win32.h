@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/win32/handle_win32.h"
+
 namespace zorvik {
 
 namespace serial_result {
@@ -57,12 +59,13 @@ class SerialPort {
   // The bits of the last completed event wait that the mask selects; clears them.
   DWORD TakeEventBits();
 
-  bool is_open() const { return port_ != nullptr; }
+  bool is_open() const { return static_cast<bool>(port_); }
   DWORD last_result() const { return last_result_; }
 
  protected:
-  HANDLE port() const { return port_; }
-  DWORD Fail(DWORD code) {
+  HANDLE port() const { return port_.get(); }
+  // Keeps `code`, success or failure, as the last result and returns it.
+  DWORD SetResult(DWORD code) {
     last_result_ = code;
     return code;
   }
@@ -85,10 +88,10 @@ class SerialPort {
   DWORD WriteState(DCB& dcb);
 
   std::atomic<DWORD> last_result_{0};  // written by the listener thread and by callers
-  HANDLE port_ = nullptr;
+  ScopedFileHandle port_;
   DWORD event_bits_ = 0;
   DWORD event_mask_ = 0;
-  HANDLE io_event_ = nullptr;
+  ScopedKernelHandle io_event_;
   // Operations on the internal OVERLAPPED share io_event_; they run one at a time so that one
   // thread's completion (or the reset when an operation is issued) never reaches another.
   std::mutex internal_io_;
@@ -114,8 +117,8 @@ class SerialListener : public SerialPort {
   DWORD Listen();
 
   std::atomic<std::uint8_t> stop_{0};
-  HANDLE thread_ = nullptr;
-  HANDLE listener_event_ = nullptr;
+  ScopedKernelHandle thread_;
+  ScopedKernelHandle listener_event_;
 };
 
 }  // namespace zorvik

@@ -15,15 +15,18 @@ constexpr DWORD kBaudRate = 115200;
 constexpr DWORD kIdleCheckMs = 2000;
 constexpr int kLastPort = 100;
 constexpr int kQueryRounds = 2;
-
-// The same names everywhere; on NT-family systems all but BEEP carry a null DACL.
-constexpr ControlEventNames kEventNames = {{
-    {names::kSerialBeepEvent, names::kSerialBeepEvent, false},
-    {names::kSerialSetupChangeEvent, names::kSerialSetupChangeEvent, true},
-    {names::kSerialRescanEvent, names::kSerialRescanEvent, true},
-    {names::kSerialExitEvent, names::kSerialExitEvent, true},
-    {names::kSerialClickChangeEvent, names::kSerialClickChangeEvent, true},
-}};
+// The first rebuild waits this long before it reopens the listed ports; later ones wait the
+// short delay before probing every port, and the answer window after it.
+constexpr DWORD kFirstStartDelayMs = 1500;
+constexpr DWORD kScanDelayMs = 10;
+constexpr DWORD kAnswerWindowMs = 1000;
+// Between a rebuild and the settings load it asks for.
+constexpr DWORD kAfterRebuildMs = 100;
+// A listener just started gets this long before the first query; query rounds this long apart.
+constexpr DWORD kListenerStartMs = 10;
+constexpr DWORD kQueryRoundGapMs = 1;
+// Serlink opens the virtual mouse without sharing it.
+constexpr DWORD kMouseShareMode = 0;
 
 // How often the exit looks for a failure box of the worker to close while it waits for it.
 constexpr DWORD kWorkerPollMs = 100;
@@ -33,48 +36,29 @@ BOOL CALLBACK CloseFailureBox(HWND window, LPARAM) {
   return TRUE;
 }
 
-std::string PortName(int number) {
-  return schema::NumberedName(names::kComPortFormat, number);
-}
-
 }  // namespace
 
 SerialServiceApp::SerialServiceApp()
     : primary_{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)} {}
 
 SerialServiceApp::~SerialServiceApp() {
-  {
-    FailureReports ignored;  // the service is ending: nobody would answer a box
-    std::lock_guard lock(device_lock_);
-    CloseAll(ignored);
-  }
-  if (section_view_ != nullptr) UnmapViewOfFile(section_view_);
+  FailureReports ignored;  // the service is ending: nobody would answer a box
+  std::lock_guard lock(device_lock_);
+  CloseAll(devices_, ignored);
 }
 
 void SerialServiceApp::Run() {
   version_ = ReadSystemVersion();
-  if (!CreateControlEvents(version_, kEventNames, events_)) return;
-  worker_stop_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  worker_.reset(CreateThread(nullptr, 0, &SerialServiceApp::WorkerThread, this, 0, &worker_id_));
-  if (worker_) SetThreadPriority(worker_.get(), THREAD_PRIORITY_BELOW_NORMAL);
-  RunControlLoop(events_, [this](ControlEvent event) {
-    switch (event) {
-      case kBeepEvent:
-        Beep(static_cast<DWORD>(settings_.TickFreq), static_cast<DWORD>(settings_.Ticklength));
-        break;
-      case kSetupChangeEvent:
-      case kClickChangeEvent:
-        LoadSettings();
-        break;
-      case kRescanEvent:
-        rescan_requested_ = true;
-        break;
-      case kExitEvent:
-        ShutDown();
-        return false;
-    }
-    return true;
-  });
+  if (!CreateControlEvents(version_, kSerialControlEvents, events_)) return;
+  worker_.Start([this] { Work(); }, THREAD_PRIORITY_BELOW_NORMAL);
+  RunControlLoop(events_,
+                 ControlActions{[this] { Tick(); }, [this] { LoadSettings(); },
+                                [this] { rescan_requested_ = true; }, [this] { ShutDown(); }});
+}
+
+// Serlink plays its tick through the system Beep call on every system.
+void SerialServiceApp::Tick() {
+  Beep(static_cast<DWORD>(settings_.TickFreq), static_cast<DWORD>(settings_.Ticklength));
 }
 
 void SerialServiceApp::LoadSettings() {
@@ -82,112 +66,114 @@ void SerialServiceApp::LoadSettings() {
   const ServiceSettings loaded = loader.LoadService();
   settings_ = loaded;
   std::lock_guard lock(device_lock_);
-  for (const auto& device : devices_) {
-    DeviceSettings settings = device->decoder().settings();
-    loader.LoadDevice(loaded, PortName(device->port_number()), settings,
-                      [&] { device->ReopenClickAck(); });
-    device->decoder().ApplySettings(settings);
+  if (rebuilding_) {
+    load_deferred_ = true;
+    return;
   }
-  std::vector<int> served;
-  for (const auto& device : devices_)
-    served.push_back(device->port_number());
-  captures_.BeginIfAsked(served);
+  ApplyDeviceSettings(loader, loaded, std::span<const std::unique_ptr<SerialTouchDevice>>(devices_),
+                      captures_);
 }
 
 // The worker is stopped first: a rebuild it has not begun never begins, one under way ends at
 // its next step, and nothing is opened again after the ports are closed here.
 void SerialServiceApp::ShutDown() {
-  running_ = false;
-  if (worker_stop_) SetEvent(worker_stop_.get());
+  worker_.RequestStop();
   StopWorker();
   {
     FailureReports ignored;  // the service is ending: nobody would answer a box
     std::lock_guard lock(device_lock_);
-    CloseAll(ignored);
+    CloseAll(devices_, ignored);
   }
-  CloseControlEventsAtExit(events_);
-  mouse_device_.reset();
+  CloseAtExit(events_, mouse_device_);
 }
 
 void SerialServiceApp::StopWorker() {
-  if (!worker_) return;
-  while (WaitForSingleObject(worker_.get(), kWorkerPollMs) == WAIT_TIMEOUT)
-    EnumThreadWindows(worker_id_, &CloseFailureBox, 0);
-  worker_.reset();
-}
-
-DWORD WINAPI SerialServiceApp::WorkerThread(void* self) {
-  static_cast<SerialServiceApp*>(self)->Work();
-  return 0;
+  worker_.Join(kWorkerPollMs,
+               [](DWORD thread_id) { EnumThreadWindows(thread_id, &CloseFailureBox, 0); });
 }
 
 bool SerialServiceApp::Rest(DWORD ms) {
-  if (worker_stop_) return WaitForSingleObject(worker_stop_.get(), ms) == WAIT_TIMEOUT;
-  Sleep(ms);
-  return running_;
+  return worker_.Pause(ms);
 }
 
 void SerialServiceApp::Work() {
-  while (running_) {
+  while (worker_.running()) {
     if (!rescan_requested_) {
       Rest(kIdleCheckMs);
       continue;
     }
     FailureReports reports;
     Rebuild(reports);
-    reports.Show(running_);
-    if (!Rest(100)) break;
+    reports.Show(worker_.running_flag());
+    if (!Rest(kAfterRebuildMs)) break;
     SetEvent(events_[kSetupChangeEvent].get());  // the main thread loads settings into the devices
     rescan_requested_ = false;  // a request made during the rebuild is served by it
   }
 }
 
 void SerialServiceApp::Rebuild(FailureReports& reports) {
-  std::lock_guard lock(device_lock_);
-  if (!running_) return;  // the exit came first
-  CloseAll(reports);
+  DeviceList devices;
+  {
+    std::lock_guard lock(device_lock_);
+    if (!worker_.running()) return;  // the exit came first
+    rebuilding_ = true;
+    devices.swap(devices_);
+  }
+  CloseAll(devices, reports);
+  BuildList(devices, reports);
+  Publish(devices);
+}
+
+void SerialServiceApp::BuildList(DeviceList& devices, FailureReports& reports) {
   if (first_start_) {
-    if (!Rest(1500)) return;
-    ReopenFromList(reports);
+    if (!Rest(kFirstStartDelayMs)) return;
+    ReopenFromList(devices, reports);
     first_start_ = false;
     return;
   }
-  if (!Rest(10)) return;
-  FullScan(reports);
-  if (!Rest(1000)) return;  // the controllers answer the query meanwhile
-  RewriteList(reports);
+  if (!Rest(kScanDelayMs)) return;
+  FullScan(devices, reports);
+  if (!Rest(kAnswerWindowMs)) return;  // the controllers answer the query meanwhile
+  RewriteList(devices, reports);
+}
+
+void SerialServiceApp::Publish(DeviceList& devices) {
+  bool load_again = false;
+  {
+    std::lock_guard lock(device_lock_);
+    devices_.swap(devices);
+    rebuilding_ = false;
+    load_again = std::exchange(load_deferred_, false);
+  }
+  if (load_again) SetEvent(events_[kSetupChangeEvent].get());
 }
 
 bool SerialServiceApp::OpenMouseDevice() {
-  if (!version_.nt_family()) return true;
-  mouse_device_.reset();  // closed before it is opened again
-  mouse_device_.reset(CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
-  return static_cast<bool>(mouse_device_);
+  return ReopenVirtualMouse(mouse_device_, version_, kMouseShareMode);
 }
 
-void SerialServiceApp::FullScan(FailureReports& reports) {
+void SerialServiceApp::FullScan(DeviceList& devices, FailureReports& reports) {
   if (!OpenMouseDevice()) return;
-  for (int number = 1; number <= kLastPort && running_; ++number)
-    BringUp(number, reports);
+  for (int number = 1; number <= kLastPort && worker_.running(); ++number)
+    BringUp(number, devices, reports);
 }
 
-void SerialServiceApp::ReopenFromList(FailureReports& reports) {
+void SerialServiceApp::ReopenFromList(DeviceList& devices, FailureReports& reports) {
   if (!OpenMouseDevice()) return;
   const ScopedKey list = OpenKey(store_, store_.LocalMachine(), schema::kSerialActiveKey);
   if (!list) return;
   const std::int32_t count = ReadInt(store_, list.get(), schema::kNextInstanceCount).value_or(0);
-  for (int k = 0; k < count && k < schema::kMaxNumberedNames && running_; ++k) {
+  for (int k = 0; k < count && k < schema::kMaxNumberedNames && worker_.running(); ++k) {
     const ScopedKey entry =
         OpenKey(store_, list.get(), schema::NumberedName(schema::kSerialDeviceSubkeyFormat, k));
     if (!entry) continue;
     const auto port = ReadText(store_, entry.get(), schema::kComId);
     if (!port) continue;
-    BringUp(AtoiRule(port->view()), reports);
+    BringUp(AtoiRule(port->view()), devices, reports);
   }
 }
 
-void SerialServiceApp::BringUp(int port_number, FailureReports& reports) {
+void SerialServiceApp::BringUp(int port_number, DeviceList& devices, FailureReports& reports) {
   const SerialServiceContext context{events_[kBeepEvent].get(),
                                      &mouse_device_,
                                      version_.nt_family() ? Platform::kNt : Platform::kOther,
@@ -195,50 +181,44 @@ void SerialServiceApp::BringUp(int port_number, FailureReports& reports) {
                                      &section_view_,
                                      &section_lock_};
   auto device = std::make_unique<SerialTouchDevice>(context, port_number);
-  if (device->OpenPort(PortName(port_number).c_str(), 0, 0, false) != serial_result::kSuccess)
+  if (device->OpenPort(device->identity().c_str(), 0, 0, false) != serial_result::kSuccess)
     return;  // missing or in use: skipped silently
   reports.AddIfFailed(device->ConfigureLine(kBaudRate, 8, NOPARITY, ONESTOPBIT),
                       "Serial Setup Error");
   reports.AddIfFailed(device->SetEventMask(EV_RXCHAR), "Serial Setup Mask Error");
   SerialTouchDevice& added = *device;
-  devices_.push_back(std::move(device));
+  devices.push_back(std::move(device));
   reports.AddIfFailed(added.PurgeBuffers(), "Serial Purge Error");
   OpenSharedSection(section_, section_view_, names::kSerialSection, kSerialPointFrameSize);
   added.set_capture(captures_.For(port_number));
   reports.AddIfFailed(added.StartListening(), "Serial StartListener Error");
-  Sleep(10);
+  Sleep(kListenerStartMs);
   // A port whose data does not drain gets no further round.
   for (int round = 0; round < kQueryRounds && added.SendCommand(1, 0); ++round)
-    Sleep(1);
+    Sleep(kQueryRoundGapMs);
 }
 
-void SerialServiceApp::RewriteList(FailureReports& reports) {
-  if (const ScopedKey root = OpenKey(store_, store_.LocalMachine(), schema::kRootKey)) {
-    if (version_.nt_family()) {
-      DeleteKeyTree(store_, root.get(), schema::kSerialActive);
-    } else {
-      store_.DeleteKey(root.get(), schema::kSerialActive);
-    }
-  }
-  std::erase_if(devices_, [this, &reports](const std::unique_ptr<SerialTouchDevice>& device) {
-    if (device->decoder().answered()) return false;
+void SerialServiceApp::RewriteList(DeviceList& devices, FailureReports& reports) {
+  DeleteDeviceList(store_, version_, schema::kSerialActive);
+  std::erase_if(devices, [this, &reports](const std::unique_ptr<SerialTouchDevice>& device) {
+    if (device->pipeline().answered()) return false;
     Close(*device, reports);
     return true;
   });
   // A key that cannot be created ends the rewrite; the devices keep running. (The writer's
   // destructor writes the batch and keeps its error to itself.)
   RegistryBatchWriter writer(store_, store_.LocalMachine(), schema::kSerialActiveKey);
-  for (std::size_t k = 0; k < devices_.size(); ++k) {
+  for (std::size_t k = 0; k < devices.size(); ++k) {
     const std::string subkey =
         schema::NumberedName(schema::kSerialDeviceSubkeyFormat, static_cast<int>(k)) + "\\";
-    SerialTouchDevice& device = *devices_[k];
+    SerialTouchDevice& device = *devices[k];
     writer.SetInteger(subkey + schema::kComId, device.port_number());
     writer.SetText(subkey + schema::kDeviceActive, schema::kDeviceActiveYes);
-    writer.SetText(subkey + schema::kFirmwareVersion, device.decoder().firmware());
-    writer.SetText(subkey + schema::kDeviceId, device.decoder().device_id());
+    writer.SetText(subkey + schema::kFirmwareVersion, device.pipeline().firmware());
+    writer.SetText(subkey + schema::kDeviceId, device.pipeline().device_id());
   }
   if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kSerialActiveKey)) {
-    WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(devices_.size()));
+    WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(devices.size()));
   }
 }
 
@@ -247,10 +227,10 @@ void SerialServiceApp::Close(SerialTouchDevice& device, FailureReports& reports)
   reports.AddIfFailed(device.ClosePort(), "Serial Close Error");
 }
 
-void SerialServiceApp::CloseAll(FailureReports& reports) {
-  for (const auto& device : devices_)
+void SerialServiceApp::CloseAll(DeviceList& devices, FailureReports& reports) {
+  for (const auto& device : devices)
     Close(*device, reports);
-  devices_.clear();
+  devices.clear();
 }
 
 }  // namespace zorvik

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "common/kernel_object_names.h"
+#include "common/settings_schema.h"
 #include "common/win32/system_win32.h"
 
 namespace zorvik {
@@ -77,10 +78,14 @@ void SerialTouchDevice::Set(SerialSignal signal) {
   if (event != nullptr) SetEvent(event);
 }
 
+std::string SerialTouchDevice::identity() const {
+  return schema::NumberedName(names::kComPortFormat, port_number_);
+}
+
 std::span<std::uint8_t> SerialTouchDevice::Section() {
-  std::uint8_t* const view = *context_.section_view;
-  if (view == nullptr) return {};
-  return {view, kSerialPointFrameSize};
+  const ScopedMappedView& view = *context_.section_view;
+  if (!view) return {};
+  return {view.bytes(), kSerialPointFrameSize};
 }
 
 }  // namespace zorvik

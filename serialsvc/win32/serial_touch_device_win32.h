@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "common/win32/handle_win32.h"
 #include "common/win32/pointer_output_win32.h"
@@ -17,6 +18,8 @@
 namespace zorvik {
 
 inline constexpr DWORD kCommandWriteTimeoutMs = 500;
+// How long a writer of the shared section stands back so that readers get their turn.
+inline constexpr DWORD kReaderTurnMs = 1;
 
 // What every device shares with the service.
 struct SerialServiceContext {
@@ -24,8 +27,8 @@ struct SerialServiceContext {
   const ScopedFileHandle* mouse_device = nullptr;  // the service's, empty when not open
   Platform platform = Platform::kNt;
   ScreenSize primary;
-  std::uint8_t* const* section_view = nullptr;  // the service's view, null until mapped
-  std::mutex* section_lock = nullptr;           // keeps the section writes of all devices apart
+  const ScopedMappedView* section_view = nullptr;  // the service's view, empty until mapped
+  std::mutex* section_lock = nullptr;              // keeps the section writes of all devices apart
 };
 
 class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
@@ -34,7 +37,12 @@ class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
   ~SerialTouchDevice() override;
 
   int port_number() const { return port_number_; }
-  SerialTouchDecoder& decoder() { return decoder_; }
+  // "COM<n>": the name the port is opened by and the identity the display lookup matches.
+  std::string identity() const;
+  // Names the capture of this port.
+  int number() const { return port_number_; }
+  // The protocol decoder of this port.
+  SerialTouchDecoder& pipeline() { return decoder_; }
 
   // Writes a command frame (type 1 twice). Each write is bounded: a port whose data never
   // drains holds the caller (and the port's reads) for at most kCommandWriteTimeoutMs. After a
@@ -53,7 +61,7 @@ class SerialTouchDevice final : public SerialListener, SerialDevicePorts {
   PointerOutput& pointer() override { return pointer_; }
   std::span<std::uint8_t> Section() override;
   std::mutex& SectionLock() override { return *context_.section_lock; }
-  void PauseForReaders() override { Sleep(1); }
+  void PauseForReaders() override { Sleep(kReaderTurnMs); }
 
   SerialServiceContext context_;
   int port_number_;

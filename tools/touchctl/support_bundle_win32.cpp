@@ -22,6 +22,8 @@ namespace {
 constexpr DWORD kCaptureSeconds = 10;
 // The services end a capture by themselves; beyond this the bundle stops waiting for them.
 constexpr DWORD kCaptureGraceMs = 20000;
+// The capture's progress is checked and reported once a second.
+constexpr DWORD kProgressPeriodMs = 1000;
 constexpr DWORD kChildLimitMs = 60000;
 constexpr char kRateMs[] = "5000";
 constexpr char kBeamsMs[] = "10000";
@@ -91,10 +93,8 @@ std::optional<std::int32_t> CaptureSecondsNow(RegistrySettingsStore& store) {
 void SetBothSetupChanges() {
   for (const char* name : {names::kUsbSetupChangeEventGlobal, names::kUsbSetupChangeEvent,
                            names::kSerialSetupChangeEvent}) {
-    if (HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name)) {
-      SetEvent(event);
-      CloseHandle(event);
-    }
+    const ScopedKernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+    if (event) SetEvent(event.get());
   }
 }
 
@@ -110,7 +110,7 @@ bool Capture(const std::string& folder) {
   const ULONGLONG end = GetTickCount64() + kCaptureSeconds * 1000 + kCaptureGraceMs;
   bool ended = false;
   for (DWORD second = 1; GetTickCount64() < end; ++second) {
-    Sleep(1000);
+    Sleep(kProgressPeriodMs);
     if (CaptureSecondsNow(store).value_or(0) == 0) {
       ended = true;
       break;

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "common/control_event_names.h"
 #include "common/kernel_object_names.h"
 #include "common/registry_settings_store_win32.h"
 #include "common/settings_access.h"
@@ -54,45 +55,26 @@ constexpr char kUsage[] =
     "       touchctl beams MS [--svg PATH] | beams --frames FILE [--svg PATH]\n"
     "       touchctl bundle FOLDER\n";
 
-struct EventNames {
-  const char* role;
-  const char* usb[2];  // the name the service creates first, then the other spelling
-  const char* serial[2];
-};
-
-constexpr EventNames kEvents[] = {
-    {"beep",
-     {names::kUsbBeepEvent, names::kUsbBeepEvent},
-     {names::kSerialBeepEvent, names::kSerialBeepEvent}},
-    {"setupchange",
-     {names::kUsbSetupChangeEventGlobal, names::kUsbSetupChangeEvent},
-     {names::kSerialSetupChangeEvent, names::kSerialSetupChangeEventGlobal}},
-    {"rescan",
-     {names::kUsbRescanEvent, names::kUsbRescanEventGlobal},
-     {names::kSerialRescanEvent, names::kSerialRescanEventGlobal}},
-    {"exit",
-     {names::kUsbExitEventGlobal, names::kUsbExitEvent},
-     {names::kSerialExitEvent, names::kSerialExitEvent}},
-    {"clickchange",
-     {names::kUsbClickChangeEventGlobal, names::kUsbClickChangeEvent},
-     {names::kSerialClickChangeEvent, names::kSerialClickChangeEvent}},
-};
-
+// The service's event of `role`, set through the first of its names that exists. A name that
+// exists but cannot be set is a failure, not a success.
 int SetEventByRole(const char* service, const char* role) {
   const bool usb = std::strcmp(service, "usb") == 0;
   if (!usb && std::strcmp(service, "serial") != 0) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  for (const EventNames& event : kEvents) {
+  for (const ControlEventName& event : usb ? kUsbControlEvents : kSerialControlEvents) {
     if (std::strcmp(event.role, role) != 0) continue;
-    for (const char* name : usb ? event.usb : event.serial) {
-      if (HANDLE handle = OpenEventA(EVENT_MODIFY_STATE, FALSE, name)) {
-        SetEvent(handle);
-        CloseHandle(handle);
-        std::printf("{\"set\":%s}\n", JsonString(name).c_str());
-        return 0;
+    for (const char* name : event.lookup_order()) {
+      const ScopedKernelHandle handle(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+      if (!handle) continue;
+      if (!SetEvent(handle.get())) {
+        std::fprintf(stderr, "touchctl: event %s could not be set (error %lu)\n", name,
+                     GetLastError());
+        return 1;
       }
+      std::printf("{\"set\":%s}\n", JsonString(name).c_str());
+      return 0;
     }
     std::fprintf(stderr, "touchctl: event %s of the %s service does not exist\n", role, service);
     return 1;
@@ -104,14 +86,10 @@ int SetEventByRole(const char* service, const char* role) {
 // Maps a section read-only; empty when it does not exist.
 std::vector<std::uint8_t> ReadSection(const char* name, std::size_t size) {
   std::vector<std::uint8_t> copy;
-  HANDLE section = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
-  if (section == nullptr) return copy;
-  if (const void* view = MapViewOfFile(section, FILE_MAP_READ, 0, 0, size)) {
-    copy.assign(static_cast<const std::uint8_t*>(view),
-                static_cast<const std::uint8_t*>(view) + size);
-    UnmapViewOfFile(view);
-  }
-  CloseHandle(section);
+  const ScopedKernelHandle section(OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+  if (!section) return copy;
+  const ScopedMappedView view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, size));
+  if (view) copy.assign(view.bytes(), view.bytes() + size);
   return copy;
 }
 
@@ -127,13 +105,12 @@ int PrintSections() {
 }
 
 int WaitPoints(DWORD timeout) {
-  HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, names::kPointEventAll);
-  if (event == nullptr) {
+  const ScopedKernelHandle event(OpenEventA(SYNCHRONIZE, FALSE, names::kPointEventAll));
+  if (!event) {
     std::fprintf(stderr, "touchctl: the point event does not exist\n");
     return 1;
   }
-  const DWORD woken = WaitForSingleObject(event, timeout);
-  CloseHandle(event);
+  const DWORD woken = WaitForSingleObject(event.get(), timeout);
   if (woken != WAIT_OBJECT_0) {
     std::fprintf(stderr, "touchctl: no frame within %lu ms\n", timeout);
     return 1;
@@ -143,31 +120,29 @@ int WaitPoints(DWORD timeout) {
 
 // Each signal of the serial point event: the section as it stands right after it.
 int WatchSerial(DWORD duration) {
-  HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, names::kSerialPointEvent);
-  if (event == nullptr) {
+  const ScopedKernelHandle event(OpenEventA(SYNCHRONIZE, FALSE, names::kSerialPointEvent));
+  if (!event) {
     std::fprintf(stderr, "touchctl: the serial point event does not exist\n");
     return 1;
   }
   std::printf("{\"watching\":%s}\n", JsonString(names::kSerialPointEvent).c_str());
   const ULONGLONG end = GetTickCount64() + duration;
   for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-    if (WaitForSingleObject(event, static_cast<DWORD>(end - now)) != WAIT_OBJECT_0) break;
+    if (WaitForSingleObject(event.get(), static_cast<DWORD>(end - now)) != WAIT_OBJECT_0) break;
     const auto section = ReadSection(names::kSerialSection, kSerialPointFrameSize);
     if (!section.empty()) std::printf("%s\n", SerialSectionJson(section).c_str());
   }
-  CloseHandle(event);
   return 0;
 }
 
 int WaitEvent(const char* name, DWORD timeout) {
-  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, name);
-  if (event == nullptr) {
+  const ScopedKernelHandle event(CreateEventA(nullptr, FALSE, FALSE, name));
+  if (!event) {
     std::fprintf(stderr, "touchctl: cannot create event %s\n", name);
     return 1;
   }
   std::printf("{\"waiting\":%s}\n", JsonString(name).c_str());
-  const DWORD woken = WaitForSingleObject(event, timeout);
-  CloseHandle(event);
+  const DWORD woken = WaitForSingleObject(event.get(), timeout);
   if (woken != WAIT_OBJECT_0) {
     std::printf("{\"timeout\":%s}\n", JsonString(name).c_str());
     return 1;
@@ -177,27 +152,28 @@ int WaitEvent(const char* name, DWORD timeout) {
 }
 
 int CountEvent(const char* name, DWORD duration) {
-  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, name);
-  if (event == nullptr) return 1;
+  const ScopedKernelHandle event(CreateEventA(nullptr, FALSE, FALSE, name));
+  if (!event) return 1;
   std::printf("{\"counting\":%s}\n", JsonString(name).c_str());
   const DWORD end = GetTickCount() + duration;
   int count = 0;
   for (DWORD now = GetTickCount(); static_cast<LONG>(end - now) > 0; now = GetTickCount()) {
-    if (WaitForSingleObject(event, end - now) == WAIT_OBJECT_0) ++count;
+    if (WaitForSingleObject(event.get(), end - now) == WAIT_OBJECT_0) ++count;
   }
-  CloseHandle(event);
   std::printf("{\"count\":%d}\n", count);
   return 0;
 }
 
 int Signal(const char* name) {
-  HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
-  if (event == nullptr) {
+  const ScopedKernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+  if (!event) {
     std::fprintf(stderr, "touchctl: event %s does not exist\n", name);
     return 1;
   }
-  SetEvent(event);
-  CloseHandle(event);
+  if (!SetEvent(event.get())) {
+    std::fprintf(stderr, "touchctl: event %s could not be set (error %lu)\n", name, GetLastError());
+    return 1;
+  }
   return 0;
 }
 

@@ -1,28 +1,25 @@
 // Device interface enumeration through SetupAPI.
 #include "usbsvc/win32/device_enumeration_win32.h"
 
-#include <windows.h>
-// setupapi.h needs windows.h first.
-#include <setupapi.h>
-
 #include <vector>
+
+#include "common/win32/device_info_set_win32.h"
 
 namespace zorvik {
 namespace {
 
-// {E6EF7DCD-1795-4A08-9FBF-AA78423C26F0}, the controller interface class.
-constexpr GUID kControllerInterface = {
-    0xE6EF7DCD, 0x1795, 0x4A08, {0x9F, 0xBF, 0xAA, 0x78, 0x42, 0x3C, 0x26, 0xF0}};
+// Bounded: a set that keeps failing with another error must not make the enumeration spin.
+constexpr DWORD kMaxMemberIndex = 4096;
 
 }  // namespace
 
 std::vector<std::string> EnumerateControllers() {
   std::vector<std::string> paths;
-  HDEVINFO set = SetupDiGetClassDevsA(&kControllerInterface, nullptr, nullptr,
-                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) return paths;
-  // Bounded: a set that keeps failing with another error must not make this spin.
-  for (DWORD index = 0; index < 4096; ++index) {
+  const ScopedDeviceInfoSet owner(SetupDiGetClassDevsA(&kControllerInterface, nullptr, nullptr,
+                                                       DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  if (!owner) return paths;
+  const HDEVINFO set = owner.get();
+  for (DWORD index = 0; index < kMaxMemberIndex; ++index) {
     SP_DEVICE_INTERFACE_DATA interface_data{};
     interface_data.cbSize = sizeof interface_data;
     if (!SetupDiEnumDeviceInterfaces(set, nullptr, &kControllerInterface, index, &interface_data)) {
@@ -41,7 +38,6 @@ std::vector<std::string> EnumerateControllers() {
     }
     if (paths.size() < kMaxControllers) paths.emplace_back(detail->DevicePath);
   }
-  SetupDiDestroyDeviceInfoList(set);
   return paths;
 }
 

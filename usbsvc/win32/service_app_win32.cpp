@@ -18,15 +18,17 @@ constexpr DWORD kBeepDeviceAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE;  // 
 constexpr int kOpenAttempts = 11;
 constexpr DWORD kOpenRetryMs = 5000;
 constexpr DWORD kWatchPeriodMs = 2000;
-
-// On NT-family systems three of the events carry "Global\" names and a null DACL.
-constexpr ControlEventNames kEventNames = {{
-    {names::kUsbBeepEvent, names::kUsbBeepEvent, false},
-    {names::kUsbSetupChangeEventGlobal, names::kUsbSetupChangeEvent, true},
-    {names::kUsbRescanEvent, names::kUsbRescanEvent, false},
-    {names::kUsbExitEventGlobal, names::kUsbExitEvent, true},
-    {names::kUsbClickChangeEventGlobal, names::kUsbClickChangeEvent, true},
-}};
+// A restart: stop, a gap, start, a settle time before the settings load.
+constexpr DWORD kRestartGapMs = 1000;
+constexpr DWORD kRestartSettleMs = 100;
+// Between counting the controllers and opening them.
+constexpr DWORD kStartDelayMs = 1500;
+// A controller's reader runs this long before the device query, and the query this long before
+// the next controller.
+constexpr DWORD kQueryDelayMs = 1000;
+constexpr DWORD kAfterQueryMs = 100;
+// Usblink shares the virtual mouse with its peers.
+constexpr DWORD kMouseShareMode = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 struct BeepSetParameters {
   ULONG frequency;
@@ -35,40 +37,34 @@ struct BeepSetParameters {
 
 }  // namespace
 
-ServiceApp::ServiceApp()
-    : primary_{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
-      exiting_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+void RestartTurns::Take() {
+  std::unique_lock lock(lock_);
+  given_.wait(lock, [this] { return !taken_; });
+  taken_ = true;
+}
+
+void RestartTurns::Give() {
+  {
+    std::lock_guard lock(lock_);
+    taken_ = false;
+  }
+  given_.notify_one();
+}
+
+ServiceApp::ServiceApp() : primary_{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)} {}
 
 ServiceApp::~ServiceApp() {
   StopDevices();
-  if (point_view_ != nullptr) UnmapViewOfFile(point_view_);
-  if (raw_cell_view_ != nullptr) UnmapViewOfFile(raw_cell_view_);
 }
 
 int ServiceApp::Run() {
   version_ = ReadSystemVersion();
-  if (!CreateControlEvents(version_, kEventNames, events_)) return 0;
-  CleanDeviceList();
+  if (!CreateControlEvents(version_, kUsbControlEvents, events_)) return 0;
+  DeleteDeviceList(store_, version_, schema::kUsbActive);
   if (version_.major > 5 && !OpenBeepDevice()) return 1;
-  watcher_.reset(CreateThread(nullptr, 0, &ServiceApp::WatcherThread, this, 0, nullptr));
-  RunControlLoop(events_, [this](ControlEvent event) {
-    switch (event) {
-      case kBeepEvent:
-        Tick();
-        break;
-      case kSetupChangeEvent:
-      case kClickChangeEvent:
-        LoadSettings();
-        break;
-      case kRescanEvent:
-        Rescan();
-        break;
-      case kExitEvent:
-        ShutDown();
-        return false;
-    }
-    return true;
-  });
+  watcher_.Start([this] { Watch(); });
+  RunControlLoop(events_, ControlActions{[this] { Tick(); }, [this] { LoadSettings(); },
+                                         [this] { Rescan(); }, [this] { ShutDown(); }});
   return 0;
 }
 
@@ -105,34 +101,37 @@ void ServiceApp::Tick() {
 void ServiceApp::LoadSettings() {
   const SettingsLoader loader(store_, ServiceKind::kUsb, primary_);
   const ServiceSettings loaded = loader.LoadService();
-  std::lock_guard lock(restart_lock_);
+  std::lock_guard lock(devices_lock_);
   settings_ = loaded;
-  for (const auto& controller : controllers_) {
-    DeviceSettings device = controller->device().settings();
-    loader.LoadDevice(loaded, controller->path(), device, [&] { controller->ReopenClickAck(); });
-    controller->device().ApplySettings(device);
-  }
-  std::vector<int> served;
-  for (std::size_t k = 0; k < controllers_.size(); ++k)
-    served.push_back(static_cast<int>(k) + 1);
-  captures_.BeginIfAsked(served);
+  if (restarting_) return;
+  ApplyDeviceSettings(loader, loaded, std::span<const std::unique_ptr<UsbController>>(controllers_),
+                      captures_);
 }
 
-// Stop, wait 1 s, start, wait 0.1 s: one restart, never overlapping another. The watcher saw
-// the count without the lock: it may have been a rescan's half-built list, and shut-down may
-// have begun while the watcher waited for its turn. Both are checked again under the lock.
+// Stop, wait 1 s, start, wait 0.1 s: one restart per turn. The watcher saw the count before its
+// turn: it may have been a rescan's half-built list, and shut-down may have begun while the
+// watcher waited. Both are checked again within the turn.
 bool ServiceApp::Restart(RestartReason reason) {
+  restart_turns_.Take();
+  const bool needed =
+      reason == RestartReason::kRescan || (watcher_.running() && !watcher_.Stopping() &&
+                                           EnumerateControllers().size() != started_count_);
+  const bool completed = needed && StopAndStart();
+  restart_turns_.Give();
+  return completed && Pause(kRestartSettleMs);
+}
+
+bool ServiceApp::StopAndStart() {
   {
-    std::lock_guard lock(restart_lock_);
-    if (reason == RestartReason::kCountChanged &&
-        (!watcher_running_ || Exiting() || EnumerateControllers().size() == started_count_)) {
-      return false;
-    }
-    StopDevices();
-    if (!Pause(1000)) return false;
-    StartDevices();
+    std::lock_guard lock(devices_lock_);
+    restarting_ = true;
   }
-  return Pause(100);
+  StopDevices();
+  const bool go_on = Pause(kRestartGapMs);
+  if (go_on) StartDevices();
+  std::lock_guard lock(devices_lock_);
+  restarting_ = false;
+  return go_on;
 }
 
 void ServiceApp::Rescan() {
@@ -140,53 +139,19 @@ void ServiceApp::Rescan() {
 }
 
 bool ServiceApp::Pause(DWORD ms) {
-  HANDLE waits[2];
-  DWORD count = 0;
-  for (const HANDLE event : {exiting_.get(), events_[kExitEvent].get()})
-    if (event != nullptr) waits[count++] = event;
-  if (count == 0) {
-    Sleep(ms);
-    return true;
-  }
-  const DWORD woken = WaitForMultipleObjects(count, waits, FALSE, ms);
-  if (woken == WAIT_TIMEOUT) return true;
-  if (woken < WAIT_OBJECT_0 + count && waits[woken - WAIT_OBJECT_0] != exiting_.get()) {
-    SetEvent(exiting_.get());
-    SetEvent(events_[kExitEvent].get());  // auto-reset: the main loop must still see it
-  }
-  return !Exiting();
-}
-
-bool ServiceApp::Exiting() const {
-  return exiting_ && WaitForSingleObject(exiting_.get(), 0) == WAIT_OBJECT_0;
+  return watcher_.Pause(ms, events_[kExitEvent].get());
 }
 
 // The watcher goes first: once it has ended, nothing can start the controllers again.
 void ServiceApp::ShutDown() {
-  watcher_running_ = false;
-  SetEvent(exiting_.get());
-  if (watcher_) WaitForSingleObject(watcher_.get(), INFINITE);
-  watcher_.reset();
-  {
-    std::lock_guard lock(restart_lock_);
-    StopDevices();
-  }
-  CloseControlEventsAtExit(events_);
-  mouse_device_.reset();
+  watcher_.RequestStop();
+  watcher_.Join();
+  StopDevices();
+  CloseAtExit(events_, mouse_device_);
   beep_device_.reset();
   if (dos_device_defined_) {
     DefineDosDeviceA(DDD_REMOVE_DEFINITION, names::kBeepDosName, names::kBeepTargetPath);
     dos_device_defined_ = false;
-  }
-}
-
-void ServiceApp::CleanDeviceList() {
-  const ScopedKey root = OpenKey(store_, store_.LocalMachine(), schema::kRootKey);
-  if (!root) return;
-  if (version_.nt_family()) {
-    DeleteKeyTree(store_, root.get(), schema::kUsbActive);
-  } else {
-    store_.DeleteKey(root.get(), schema::kUsbActive);
   }
 }
 
@@ -196,72 +161,72 @@ void ServiceApp::OpenSections() {
 }
 
 void ServiceApp::StartDevices() {
-  std::lock_guard lock(restart_lock_);
   const std::vector<std::string> paths = EnumerateControllers();
   started_count_ = paths.size();
-  if (!Pause(1500)) return;
-  if (version_.nt_family()) {
-    mouse_device_.reset();  // closed before it is opened again
-    mouse_device_.reset(CreateFileA(names::kVirtualMouseDevice, GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr));
-    if (!mouse_device_) return;
-  }
-  CleanDeviceList();
+  if (!Pause(kStartDelayMs)) return;
+  if (!ReopenVirtualMouse(mouse_device_, version_, kMouseShareMode)) return;
+  DeleteDeviceList(store_, version_, schema::kUsbActive);
   if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kUsbActiveKey)) {
     WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(paths.size()));
   }
   started_count_ = 0;
   OpenSections();
-  const ControllerContext context{
-      events_[kBeepEvent].get(),
-      &mouse_device_,
-      version_.nt_family() ? Platform::kNt : Platform::kOther,
-      primary_,
-      point_view_ ? std::span<std::uint8_t>(point_view_, kPointSectionSize)
-                  : std::span<std::uint8_t>(),
-      raw_cell_view_ ? std::span<std::uint8_t>(raw_cell_view_, kRawCellSectionSize)
-                     : std::span<std::uint8_t>()};
+  const auto view = [](const ScopedMappedView& mapped, std::size_t size) {
+    return mapped ? std::span<std::uint8_t>(mapped.bytes(), size) : std::span<std::uint8_t>();
+  };
+  const ControllerContext context{events_[kBeepEvent].get(),
+                                  &mouse_device_,
+                                  version_.nt_family() ? Platform::kNt : Platform::kOther,
+                                  primary_,
+                                  view(point_view_, kPointSectionSize),
+                                  view(raw_cell_view_, kRawCellSectionSize),
+                                  &section_lock_};
   for (std::size_t k = 0; k < paths.size(); ++k) {
-    const int number = static_cast<int>(k) + 1;
-    auto controller = std::make_unique<UsbController>(context, number, paths[k]);
-    int attempt = 1;
-    while (controller->pipe().Open(paths[k]) != pipe_error::kSuccess) {
-      // After the last attempt, or on exit, the rest are not started.
-      if (attempt++ == kOpenAttempts || !Pause(kOpenRetryMs)) return;
-    }
-    UsbController& started = *controller;
-    started.set_capture(captures_.For(number));
-    controllers_.push_back(std::move(controller));
-    ++started_count_;
-    if (const ScopedKey key =
-            CreateKey(store_, store_.LocalMachine(),
-                      schema::NumberedName(schema::kUsbDeviceKeyFormat, number))) {
-      WriteText(store_, key.get(), schema::kUsbId, paths[k]);
-    }
-    started.StartReader();
-    if (!Pause(1000)) return;
-    started.device().SendDeviceQuery();
-    if (!Pause(100)) return;
+    if (!StartController(context, paths[k], static_cast<int>(k) + 1)) return;
   }
 }
 
+bool ServiceApp::StartController(const ControllerContext& context, const std::string& path,
+                                 int number) {
+  auto controller = std::make_unique<UsbController>(context, number, path);
+  int attempt = 1;
+  while (controller->pipe().Open(path) != pipe_error::kSuccess) {
+    // After the last attempt, or on exit, the rest are not started.
+    if (attempt++ == kOpenAttempts || !Pause(kOpenRetryMs)) return false;
+  }
+  UsbController& started = *controller;
+  started.set_capture(captures_.For(number));
+  {
+    std::lock_guard lock(devices_lock_);
+    controllers_.push_back(std::move(controller));
+  }
+  ++started_count_;
+  if (const ScopedKey key = CreateKey(store_, store_.LocalMachine(),
+                                      schema::NumberedName(schema::kUsbDeviceKeyFormat, number))) {
+    WriteText(store_, key.get(), schema::kUsbId, path);
+  }
+  started.StartReader();
+  if (!Pause(kQueryDelayMs)) return false;
+  started.pipeline().SendDeviceQuery();
+  return Pause(kAfterQueryMs);
+}
+
+// The controllers leave the list first; stopping a reader waits for its thread, which must not
+// happen under the list lock.
 void ServiceApp::StopDevices() {
-  std::lock_guard lock(restart_lock_);
-  for (const auto& controller : controllers_) {
+  std::vector<std::unique_ptr<UsbController>> stopping;
+  {
+    std::lock_guard lock(devices_lock_);
+    stopping.swap(controllers_);
+  }
+  for (const auto& controller : stopping) {
     controller->StopReader();
     controller->pipe().Close();
   }
-  controllers_.clear();
-}
-
-DWORD WINAPI ServiceApp::WatcherThread(void* self) {
-  static_cast<ServiceApp*>(self)->Watch();
-  return 0;
 }
 
 void ServiceApp::Watch() {
-  while (watcher_running_) {
+  while (watcher_.running()) {
     if (EnumerateControllers().size() != started_count_ && Restart(RestartReason::kCountChanged)) {
       SetEvent(events_[kSetupChangeEvent].get());
     }

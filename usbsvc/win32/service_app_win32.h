@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -15,10 +16,25 @@
 #include "common/win32/capture_session_win32.h"
 #include "common/win32/control_events_win32.h"
 #include "common/win32/handle_win32.h"
+#include "common/win32/service_lifecycle_win32.h"
 #include "common/win32/system_win32.h"
 #include "usbsvc/win32/usb_controller_win32.h"
 
 namespace zorvik {
+
+// Restarts from the watcher and from the rescan event take turns, one whole restart each. A turn
+// is not the controller list's lock: settings loads and shut-down never wait for one, and the
+// list lock is only held while the list itself changes or is walked, never across a pause.
+class RestartTurns {
+ public:
+  void Take();
+  void Give();
+
+ private:
+  std::mutex lock_;
+  std::condition_variable given_;
+  bool taken_ = false;
+};
 
 class ServiceApp {
  public:
@@ -37,42 +53,48 @@ class ServiceApp {
   enum class RestartReason { kRescan, kCountChanged };
   // False when it was not needed any more or cut short by an exit request.
   bool Restart(RestartReason reason);
+  // One restart's stop and start, within its turn; false when cut short by an exit request.
+  bool StopAndStart();
   void Rescan();
   void ShutDown();
   // Waits `ms`; false at once when the service is to exit. An exit event seen here (the main
   // thread may be inside a rescan) is passed on to the main loop.
   bool Pause(DWORD ms);
-  bool Exiting() const;
 
-  // Restarts, from the watcher or the rescan event, never overlap: each holds restart_lock_.
   void StartDevices();
+  // Starts the controller at `paths[k]`; false when start-up ends with it (its pipes would not
+  // open, or the service is to exit).
+  bool StartController(const ControllerContext& context, const std::string& path, int number);
   void StopDevices();
-  static DWORD WINAPI WatcherThread(void* self);
   void Watch();
-  void CleanDeviceList();
   void OpenSections();
 
   SystemVersion version_;
   RegistrySettingsStore store_;
   ScreenSize primary_;
   ControlEvents events_;
-  ScopedKernelHandle watcher_;
-  std::atomic<bool> watcher_running_{true};
-  ScopedKernelHandle exiting_;  // manual reset: set once, when the service is to exit
+  ServiceWorker watcher_;
   ScopedFileHandle mouse_device_;
   ScopedFileHandle beep_device_;
   bool dos_device_defined_ = false;
 
   // Declared before the controllers, whose readers use the captures: destroyed after them.
   CaptureSession captures_{"USB%02d.txt"};
-  std::recursive_mutex restart_lock_;
+  RestartTurns restart_turns_;
+  // Guards controllers_, restarting_ and settings_.
+  std::mutex devices_lock_;
   std::vector<std::unique_ptr<UsbController>> controllers_;
+  // While set, a settings load leaves the devices alone: the restart ends with a load of its own.
+  bool restarting_ = false;
   std::atomic<std::size_t> started_count_{0};
 
   ScopedKernelHandle point_section_;
   ScopedKernelHandle raw_cell_section_;
-  std::uint8_t* point_view_ = nullptr;
-  std::uint8_t* raw_cell_view_ = nullptr;
+  ScopedMappedView point_view_;
+  ScopedMappedView raw_cell_view_;
+  // Every controller writes its frames into the two sections under this lock, so that no frame
+  // is written into the middle of another controller's.
+  std::mutex section_lock_;
 
   ServiceSettings settings_;
 };

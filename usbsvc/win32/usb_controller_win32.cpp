@@ -12,6 +12,9 @@ namespace zorvik {
 namespace {
 
 constexpr DWORD kReadSize = 1024;
+// A read that brought nothing (the controller is quiet) is followed by this pause, so that the
+// reader does not spin.
+constexpr DWORD kEmptyReadPauseMs = 1;
 
 std::size_t Index(DeviceSignal signal) {
   return static_cast<std::size_t>(signal);
@@ -20,7 +23,10 @@ std::size_t Index(DeviceSignal signal) {
 }  // namespace
 
 UsbController::UsbController(const ControllerContext& context, int device_number, std::string path)
-    : context_(context), path_(std::move(path)), pointer_(context.mouse_device) {
+    : context_(context),
+      path_(std::move(path)),
+      number_(device_number),
+      pointer_(context.mouse_device) {
   // The point and popup events, shared by name by every controller, open to every process.
   NullDaclSecurity security;
   for (const DeviceSignal signal :
@@ -62,7 +68,7 @@ void UsbController::ReadLoop() {
     DWORD received = 0;
     if (pipe_.Read(buffer, kReadSize, &received) != pipe_error::kSuccess) return;
     if (received == 0) {
-      Sleep(1);
+      Sleep(kEmptyReadPauseMs);
     } else {
       if (capture_ != nullptr) capture_->Record({buffer, received});
       device_->ParseChunk({buffer, received});
@@ -113,6 +119,10 @@ std::uint32_t UsbController::DoubleClickTime() {
 
 std::span<std::uint8_t> UsbController::View(SectionKind kind) {
   return kind == SectionKind::kPoints ? context_.point_view : context_.raw_cell_view;
+}
+
+std::mutex& UsbController::WriteLock() {
+  return context_.section_lock != nullptr ? *context_.section_lock : SharedSections::WriteLock();
 }
 
 }  // namespace zorvik

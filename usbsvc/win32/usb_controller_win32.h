@@ -28,6 +28,7 @@ struct ControllerContext {
   ScreenSize primary;
   std::span<std::uint8_t> point_view;
   std::span<std::uint8_t> raw_cell_view;
+  std::mutex* section_lock = nullptr;  // the service's: every controller writes its frames under it
 };
 
 class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock, SharedSections {
@@ -36,8 +37,12 @@ class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock
   ~UsbController() override;
 
   DevicePipe& pipe() { return pipe_; }
-  TouchDevice& device() { return *device_; }
-  const std::string& path() const { return path_; }
+  // The touch pipeline of this controller.
+  TouchDevice& pipeline() { return *device_; }
+  // The device interface path: the identity the display lookup matches.
+  const std::string& identity() const { return path_; }
+  // 1-based, in enumeration order: names its registry key and its capture.
+  int number() const { return number_; }
 
   // The capture the reader hands its chunks to (kept only while one is under way); set before
   // the reader starts.
@@ -59,14 +64,17 @@ class UsbController final : ControllerLink, DeviceSignals, DeviceRegistry, Clock
   UtcTime NowUtc() override;
   std::uint32_t DoubleClickTime() override;
   std::span<std::uint8_t> View(SectionKind kind) override;
+  std::mutex& WriteLock() override;
 
   ControllerContext context_;
   std::string path_;
+  int number_;
   RegistrySettingsStore store_;
   VirtualMouseOutput pointer_;
   DevicePipe pipe_;
   // Indexed by DeviceSignal; kBeep uses the service's event.
-  std::array<ScopedKernelHandle, 7> events_;
+  static constexpr std::size_t kSignalCount = static_cast<std::size_t>(DeviceSignal::kPopup) + 1;
+  std::array<ScopedKernelHandle, kSignalCount> events_;
   // The click acknowledgement is replaced by the main thread and set by the reader.
   std::mutex click_ack_lock_;
   std::unique_ptr<TouchDevice> device_;
