@@ -9,21 +9,22 @@ using Event = SerialTouchStateMachine::Event;
 
 void SerialTouchStateMachine::Handle(Event event, UtcTime now) {
   const State from = state_;
-  Step step{from, Action::kNone};
-  switch (state_) {
-    case State::kUp:
-      step = OnUp(event);
-      break;
-    case State::kDown:
-      step = OnDown(event);
-      break;
-    case State::kTracking:
-      step = OnTracking(event);
-      break;
-  }
+  const Step step = StepFrom(from, event);
   state_ = step.next;
   ReportTransition(observer_, kMachineName, from, event, state_, now);
   Run(step.action);
+}
+
+SerialTouchStateMachine::Step SerialTouchStateMachine::StepFrom(State from, Event event) {
+  switch (from) {
+    case State::kUp:
+      return OnUp(event);
+    case State::kDown:
+      return OnDown(event);
+    case State::kTracking:
+      return OnTracking(event);
+  }
+  return {from, Action::kNone};
 }
 
 SerialTouchStateMachine::Step SerialTouchStateMachine::OnUp(Event event) {

@@ -58,6 +58,7 @@ class SerialTouchStateMachine {
     Action action;
   };
 
+  static Step StepFrom(State from, Event event);
   static Step OnUp(Event event);
   static Step OnDown(Event event);
   static Step OnTracking(Event event);

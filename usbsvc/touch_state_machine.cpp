@@ -9,21 +9,22 @@ using Event = TouchStateMachine::Event;
 
 void TouchStateMachine::Handle(Event event, UtcTime now) {
   const State from = state_;
-  Step step{from, Action::kNone};
-  switch (state_) {
-    case State::kUp:
-      step = OnUp(event);
-      break;
-    case State::kDown:
-      step = OnDown(event);
-      break;
-    case State::kTouching:
-      step = OnTouching(event);
-      break;
-  }
+  const Step step = StepFrom(from, event);
   state_ = step.next;
   ReportTransition(observer_, kMachineName, from, event, state_, now);
   Run(step.action, now);
+}
+
+TouchStateMachine::Step TouchStateMachine::StepFrom(State from, Event event) const {
+  switch (from) {
+    case State::kUp:
+      return OnUp(event);
+    case State::kDown:
+      return OnDown(event);
+    case State::kTouching:
+      return OnTouching(event);
+  }
+  return {from, Action::kNone};
 }
 
 // Tracking's verdicts never arrive while up (it runs only on a down touch); they change nothing.

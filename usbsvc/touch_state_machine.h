@@ -67,6 +67,7 @@ class TouchStateMachine {
     Action action;
   };
 
+  Step StepFrom(State from, Event event) const;
   Step OnUp(Event event) const;
   Step OnDown(Event event) const;
   Step OnTouching(Event event) const;

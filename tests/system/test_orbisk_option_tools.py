@@ -21,7 +21,7 @@ RIGHT_CLICK_TOOL, CALIBRATION, AUTO_CALIBRATION = 1003, 1005, 1060
 TOUCH_TEST, MULTITOUCH_VIEW, MULTI_POINT, SINGLE_POINT, ALWAYS_SHOW = 1021, 1022, 1023, 1024, 1041
 IDENTITY = {"An": "1", "Bn": "0", "Cn": "0", "Dn": "0", "En": "1", "Fn": "0", "Divider": "1"}
 # Any program that logs "started <command line>" beside itself will do as Clicktog.
-STANDIN = os.path.join(BUILD, "tests", "panel", "Popdeck.exe")
+STANDIN = os.path.join(BUILD, "testkit", "panel", "Popdeck.exe")
 
 
 class OptionToolsTest(OrbiskTest):

@@ -24,7 +24,7 @@ POPUP_FIVE = ["MPAreaLimitOption", "MPXAllowAreaPercent", "MPYAllowAreaPercent",
 EDGES = [1004, 1005, 1006, 1007]
 START = "Popup Control\n\nSTART >>"
 STOP = "Popup Control\n\nSTOP >>"
-STANDIN = os.path.join(BUILD, "tests", "panel", "Popdeck.exe")
+STANDIN = os.path.join(BUILD, "testkit", "panel", "Popdeck.exe")
 
 
 class PagesTest(OrbiskTest):
