@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Screenshots of the real Clicktog window in both modes, under Wine and Xvfb, for the README.
+"""Screenshots of the real Clicktog window in both modes, under Wine and Xvfb, for the docs.
 
     python3 testkit/usbsim/clicktog_screenshots.py [--build build/win64] [--out docs]"""
 

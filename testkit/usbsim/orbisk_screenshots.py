@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Screenshots of the real Orbisk sheet on each of its seven pages, under Wine and Xvfb, with a
 simulated USB controller served by Usblink and a simulated serial controller found by Serlink,
-so that the Touch Device page lists both. Writes docs/orbisk-<page>.png for the README, and
+so that the Touch Device page lists both. Writes docs/orbisk-<page>.png for the docs, and
 docs/orbisk-display*.png: the Multi Monitor Display page mapping a controller and its "Select
 monitors" dialog, and the full-screen touch screen dialog: docs/orbisk-calibration.png,
 orbisk-drawing-test.png, orbisk-point-view.png and orbisk-cell-view.png.

@@ -75,7 +75,7 @@ class UsblinkTest(unittest.TestCase):
     def touchctl(self, *args):
         """touchctl's exit code and output. touchctl explains every failure on standard error;
         an exit code 1 with no output at all is the Wine launch failure that comes now and then
-        (see the README), and that launch is made once more."""
+        (see docs/developing.md, Wine notes), and that launch is made once more."""
         code, out = self.world.run(TOUCHCTL, *args)
         if code == 1 and not out and not self.world.last_error:
             code, out = self.world.run(TOUCHCTL, *args)
