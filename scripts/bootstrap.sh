@@ -11,6 +11,7 @@ packages=(
   googletest libbenchmark-dev          # test and benchmark libraries (GoogleTest from source)
   clang libclang-rt-14-dev clang-format llvm  # fuzzing (libFuzzer), sanitizers, coverage, format
   python3 util-linux procps git strace  # test harness helpers (flock, pgrep, file list, call order)
+  python3-pefile                       # reads the built programs' embedded manifests
   nsis                                 # makensis: the Windows installer (win64 build)
 )
 
