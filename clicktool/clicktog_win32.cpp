@@ -58,7 +58,8 @@ void ClickTool::ShowMode() {
 
 void ClickTool::ReadMode() {
   RegistrySettingsStore store;
-  const ScopedKey general = OpenKey(store, store.LocalMachine(), schema::kGeneralKey);
+  const ScopedKey general =
+      OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
   if (!general) return;
   if (const auto value = ReadDword(store, general.get(), schema::kClickRightLeft)) {
     mode_ = *value;
@@ -69,7 +70,8 @@ void ClickTool::Toggle() {
   mode_ = mode_ != 0 ? 0 : 1;
   ShowMode();
   RegistrySettingsStore store;
-  if (const ScopedKey general = CreateKey(store, store.LocalMachine(), schema::kGeneralKey)) {
+  if (const ScopedKey general =
+          CreateKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kSetValue)) {
     WriteDword(store, general.get(), schema::kClickRightLeft, mode_);
   }
   if (usb_click_change_) SetEvent(usb_click_change_.get());

@@ -36,7 +36,7 @@ bool MemorySettingsStore::CaseInsensitiveLess::operator()(const std::string& a,
 MemorySettingsStore::MemorySettingsStore() : root_(std::make_shared<Node>()) {}
 MemorySettingsStore::~MemorySettingsStore() = default;
 
-std::uint32_t MemorySettingsStore::Lookup(StoreKey key, Access access,
+std::uint32_t MemorySettingsStore::Lookup(StoreKey key, std::uint32_t needed,
                                           std::shared_ptr<Node>* node) const {
   if (key == kRootHandle) {
     *node = root_;
@@ -45,49 +45,43 @@ std::uint32_t MemorySettingsStore::Lookup(StoreKey key, Access access,
   const auto it = handles_.find(key);
   if (it == handles_.end()) return store_error::kInvalidHandle;
   if (it->second.node->deleted) return store_error::kKeyDeleted;
-  if (access == Access::kWrite && !it->second.writable) return store_error::kAccessDenied;
+  if ((it->second.rights & needed) != needed) return store_error::kAccessDenied;
   *node = it->second.node;
   return store_error::kSuccess;
 }
 
 std::uint32_t MemorySettingsStore::Walk(StoreKey parent, std::string_view path, bool create,
-                                        bool writable, StoreKey* key) {
+                                        std::uint32_t rights, StoreKey* key) {
   std::lock_guard lock(mutex_);
   std::shared_ptr<Node> node;
-  std::uint32_t result = Lookup(parent, Access::kRead, &node);
+  std::uint32_t result = Lookup(parent, 0, &node);
   if (result != store_error::kSuccess) return result;
-  bool parent_writable = true;
-  if (const auto it = handles_.find(parent); it != handles_.end()) {
-    parent_writable = it->second.writable;
-  }
+  // A missing key is created only through a parent handle that may create subkeys.
+  const bool may_create = Lookup(parent, key_rights::kCreateSubKey, &node) == store_error::kSuccess;
   for (const std::string& part : SplitPath(path)) {
     if (part.size() >= kKeyNameCapacity) return store_error::kInvalidParameter;
     auto it = node->subkeys.find(part);
     if (it == node->subkeys.end()) {
       if (!create) return store_error::kFileNotFound;
-      if (!parent_writable) return store_error::kAccessDenied;
+      if (!may_create) return store_error::kAccessDenied;
       it = node->subkeys.emplace(part, std::make_shared<Node>()).first;
     }
     node = it->second;
   }
   *key = next_handle_;
   next_handle_ += 4;
-  handles_.emplace(*key, Handle{std::move(node), writable});
+  handles_.emplace(*key, Handle{std::move(node), rights});
   return store_error::kSuccess;
 }
 
-std::uint32_t MemorySettingsStore::OpenKey(StoreKey parent, std::string_view path, StoreKey* key) {
-  return Walk(parent, path, false, true, key);
-}
-
-std::uint32_t MemorySettingsStore::OpenKeyReadOnly(StoreKey parent, std::string_view path,
-                                                   StoreKey* key) {
-  return Walk(parent, path, false, false, key);
+std::uint32_t MemorySettingsStore::OpenKey(StoreKey parent, std::string_view path,
+                                           std::uint32_t rights, StoreKey* key) {
+  return Walk(parent, path, false, rights, key);
 }
 
 std::uint32_t MemorySettingsStore::CreateKey(StoreKey parent, std::string_view path,
-                                             StoreKey* key) {
-  return Walk(parent, path, true, true, key);
+                                             std::uint32_t rights, StoreKey* key) {
+  return Walk(parent, path, true, rights, key);
 }
 
 std::uint32_t MemorySettingsStore::CloseKey(StoreKey key) {
@@ -101,7 +95,7 @@ std::uint32_t MemorySettingsStore::QueryValue(StoreKey key, std::string_view nam
                                               std::uint32_t* size) {
   std::lock_guard lock(mutex_);
   std::shared_ptr<Node> node;
-  if (const std::uint32_t result = Lookup(key, Access::kRead, &node)) return result;
+  if (const std::uint32_t result = Lookup(key, key_rights::kQueryValue, &node)) return result;
   const auto it = node->values.find(std::string(name));
   if (it == node->values.end()) return store_error::kFileNotFound;
   const Value& value = it->second;
@@ -116,7 +110,7 @@ std::uint32_t MemorySettingsStore::SetValue(StoreKey key, std::string_view name,
                                             std::span<const std::uint8_t> data) {
   std::lock_guard lock(mutex_);
   std::shared_ptr<Node> node;
-  if (const std::uint32_t result = Lookup(key, Access::kWrite, &node)) return result;
+  if (const std::uint32_t result = Lookup(key, key_rights::kSetValue, &node)) return result;
   Value& value = node->values[std::string(name)];
   value.type = type;
   value.data.assign(data.begin(), data.end());
@@ -127,7 +121,7 @@ std::uint32_t MemorySettingsStore::EnumKey(StoreKey key, std::uint32_t index,
                                            std::span<char> name) {
   std::lock_guard lock(mutex_);
   std::shared_ptr<Node> node;
-  if (const std::uint32_t result = Lookup(key, Access::kRead, &node)) return result;
+  if (const std::uint32_t result = Lookup(key, key_rights::kEnumerateSubKeys, &node)) return result;
   if (index >= node->subkeys.size()) return store_error::kNoMoreItems;
   const std::string& found = std::next(node->subkeys.begin(), index)->first;
   if (found.size() + 1 > name.size()) return store_error::kMoreData;
@@ -138,7 +132,7 @@ std::uint32_t MemorySettingsStore::EnumKey(StoreKey key, std::uint32_t index,
 std::uint32_t MemorySettingsStore::DeleteKey(StoreKey parent, std::string_view name) {
   std::lock_guard lock(mutex_);
   std::shared_ptr<Node> owner;
-  if (const std::uint32_t result = Lookup(parent, Access::kRead, &owner)) return result;
+  if (const std::uint32_t result = Lookup(parent, 0, &owner)) return result;
   const std::vector<std::string> parts = SplitPath(name);
   if (parts.empty()) return store_error::kAccessDenied;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {

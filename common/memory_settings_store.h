@@ -1,5 +1,6 @@
 // In-memory settings store with the registry's rules: case-insensitive key and value names,
-// keys that cannot be deleted while they have subkeys, handles that fail once their key is gone.
+// keys that cannot be deleted while they have subkeys, handles that fail once their key is gone
+// and allow only what they were opened for.
 // Used by the native tests and tools; thread-safe.
 #pragma once
 
@@ -19,8 +20,10 @@ class MemorySettingsStore final : public SettingsStore {
   ~MemorySettingsStore() override;
 
   StoreKey LocalMachine() const override { return kRootHandle; }
-  std::uint32_t OpenKey(StoreKey parent, std::string_view path, StoreKey* key) override;
-  std::uint32_t CreateKey(StoreKey parent, std::string_view path, StoreKey* key) override;
+  std::uint32_t OpenKey(StoreKey parent, std::string_view path, std::uint32_t rights,
+                        StoreKey* key) override;
+  std::uint32_t CreateKey(StoreKey parent, std::string_view path, std::uint32_t rights,
+                          StoreKey* key) override;
   std::uint32_t CloseKey(StoreKey key) override;
   std::uint32_t QueryValue(StoreKey key, std::string_view name, std::uint32_t* type,
                            std::span<std::uint8_t> data, std::uint32_t* size) override;
@@ -28,10 +31,6 @@ class MemorySettingsStore final : public SettingsStore {
                          std::span<const std::uint8_t> data) override;
   std::uint32_t EnumKey(StoreKey key, std::uint32_t index, std::span<char> name) override;
   std::uint32_t DeleteKey(StoreKey parent, std::string_view name) override;
-
-  // Opens a key with read access only: no subkey can be created below it and no value written
-  // through it, as with a registry handle opened by a user without write access.
-  std::uint32_t OpenKeyReadOnly(StoreKey parent, std::string_view path, StoreKey* key);
 
  private:
   struct CaseInsensitiveLess {
@@ -48,15 +47,16 @@ class MemorySettingsStore final : public SettingsStore {
   };
   static constexpr StoreKey kRootHandle = 0x80000002;  // as HKEY_LOCAL_MACHINE
 
+  // A handle holds the rights it was opened with and allows only calls they cover, as a registry
+  // handle does (the local machine handle holds them all).
   struct Handle {
     std::shared_ptr<Node> node;
-    bool writable = true;
+    std::uint32_t rights = 0;
   };
-  enum class Access { kRead, kWrite };
 
-  // The node behind a handle, or the error for an unknown, deleted or read-only one.
-  std::uint32_t Lookup(StoreKey key, Access access, std::shared_ptr<Node>* node) const;
-  std::uint32_t Walk(StoreKey parent, std::string_view path, bool create, bool writable,
+  // The node behind a handle, or the error for an unknown or deleted one, or one without `needed`.
+  std::uint32_t Lookup(StoreKey key, std::uint32_t needed, std::shared_ptr<Node>* node) const;
+  std::uint32_t Walk(StoreKey parent, std::string_view path, bool create, std::uint32_t rights,
                      StoreKey* key);
 
   mutable std::mutex mutex_;

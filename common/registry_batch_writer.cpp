@@ -34,12 +34,12 @@ void RegistryBatchWriter::SwitchTo(std::string_view subkey) {
   current_.reset();
   std::string path = base_path_;
   if (!subkey.empty()) path.append("\\").append(subkey);
-  current_ = CreateKey(store_, root_, path);
+  current_ = CreateKey(store_, root_, path, key_rights::kSetValue);
   if (!current_) throw RegistryBatchError();
 }
 
 void RegistryBatchWriter::Flush() {
-  ScopedKey base = CreateKey(store_, root_, base_path_);
+  ScopedKey base = CreateKey(store_, root_, base_path_, key_rights::kSetValue);
   if (!base) throw RegistryBatchError();
   if (current_) {
     const std::uint32_t closed = current_.reset();
@@ -62,7 +62,7 @@ void RegistryBatchWriter::Flush() {
   }
 
   current_.reset();
-  current_ = OpenKey(store_, root_, base_path_);
+  current_ = OpenKey(store_, root_, base_path_, key_rights::kRead);
 }
 
 }  // namespace zorvik

@@ -6,6 +6,13 @@
 namespace zorvik {
 namespace {
 
+static_assert(key_rights::kQueryValue == KEY_QUERY_VALUE &&
+              key_rights::kSetValue == KEY_SET_VALUE &&
+              key_rights::kCreateSubKey == KEY_CREATE_SUB_KEY &&
+              key_rights::kEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS &&
+              key_rights::kNotify == KEY_NOTIFY && key_rights::kDelete == DELETE &&
+              key_rights::kReadControl == READ_CONTROL && key_rights::kRead == KEY_READ);
+
 bool IsPredefined(HKEY key) {
   return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT ||
          key == HKEY_USERS;
@@ -14,20 +21,18 @@ bool IsPredefined(HKEY key) {
 }  // namespace
 
 std::uint32_t RegistrySettingsStore::OpenKey(StoreKey parent, std::string_view path,
-                                             StoreKey* key) {
+                                             std::uint32_t rights, StoreKey* key) {
   HKEY opened = nullptr;
-  const LONG result =
-      RegOpenKeyExA(ToHkey(parent), std::string(path).c_str(), 0, KEY_ALL_ACCESS, &opened);
+  const LONG result = RegOpenKeyExA(ToHkey(parent), std::string(path).c_str(), 0, rights, &opened);
   if (result == ERROR_SUCCESS) *key = FromHkey(opened);
   return static_cast<std::uint32_t>(result);
 }
 
 std::uint32_t RegistrySettingsStore::CreateKey(StoreKey parent, std::string_view path,
-                                               StoreKey* key) {
+                                               std::uint32_t rights, StoreKey* key) {
   HKEY created = nullptr;
-  const LONG result =
-      RegCreateKeyExA(ToHkey(parent), std::string(path).c_str(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created, nullptr);
+  const LONG result = RegCreateKeyExA(ToHkey(parent), std::string(path).c_str(), 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, rights, nullptr, &created, nullptr);
   if (result == ERROR_SUCCESS) *key = FromHkey(created);
   return static_cast<std::uint32_t>(result);
 }

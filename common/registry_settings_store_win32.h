@@ -1,4 +1,5 @@
-// The settings store over the Win32 registry (ANSI calls, full access, non-volatile keys).
+// The settings store over the Win32 registry (ANSI calls, the rights each open asks for,
+// non-volatile keys).
 #pragma once
 
 #include <windows.h>
@@ -13,8 +14,10 @@ class RegistrySettingsStore final : public SettingsStore {
   static HKEY ToHkey(StoreKey key) { return reinterpret_cast<HKEY>(key); }
 
   StoreKey LocalMachine() const override { return FromHkey(HKEY_LOCAL_MACHINE); }
-  std::uint32_t OpenKey(StoreKey parent, std::string_view path, StoreKey* key) override;
-  std::uint32_t CreateKey(StoreKey parent, std::string_view path, StoreKey* key) override;
+  std::uint32_t OpenKey(StoreKey parent, std::string_view path, std::uint32_t rights,
+                        StoreKey* key) override;
+  std::uint32_t CreateKey(StoreKey parent, std::string_view path, std::uint32_t rights,
+                          StoreKey* key) override;
   std::uint32_t CloseKey(StoreKey key) override;
   std::uint32_t QueryValue(StoreKey key, std::string_view name, std::uint32_t* type,
                            std::span<std::uint8_t> data, std::uint32_t* size) override;

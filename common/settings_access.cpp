@@ -17,7 +17,8 @@ std::uint32_t DeleteKeyTreeAt(SettingsStore& store, StoreKey parent, std::string
                               int depth) {
   if (depth > kMaxKeyDepth) return store_error::kAccessDenied;
   StoreKey raw = kNoKey;
-  std::uint32_t result = store.OpenKey(parent, name, &raw);
+  // Listing the subkeys is all this handle does; each key is deleted by name from its parent.
+  std::uint32_t result = store.OpenKey(parent, name, key_rights::kEnumerateSubKeys, &raw);
   if (result != store_error::kSuccess) return result;
   ScopedKey key(store, raw);
   std::array<char, kKeyNameCapacity> child{};
@@ -51,15 +52,17 @@ std::uint32_t ScopedKey::reset() {
   return store_->CloseKey(key);
 }
 
-ScopedKey OpenKey(SettingsStore& store, StoreKey parent, std::string_view path) {
+ScopedKey OpenKey(SettingsStore& store, StoreKey parent, std::string_view path,
+                  std::uint32_t rights) {
   StoreKey key = kNoKey;
-  if (store.OpenKey(parent, path, &key) != store_error::kSuccess) return {};
+  if (store.OpenKey(parent, path, rights, &key) != store_error::kSuccess) return {};
   return ScopedKey(store, key);
 }
 
-ScopedKey CreateKey(SettingsStore& store, StoreKey parent, std::string_view path) {
+ScopedKey CreateKey(SettingsStore& store, StoreKey parent, std::string_view path,
+                    std::uint32_t rights) {
   StoreKey key = kNoKey;
-  if (store.CreateKey(parent, path, &key) != store_error::kSuccess) return {};
+  if (store.CreateKey(parent, path, rights, &key) != store_error::kSuccess) return {};
   return ScopedKey(store, key);
 }
 

@@ -32,8 +32,11 @@ class ScopedKey {
   StoreKey key_ = kNoKey;
 };
 
-ScopedKey OpenKey(SettingsStore& store, StoreKey parent, std::string_view path);
-ScopedKey CreateKey(SettingsStore& store, StoreKey parent, std::string_view path);
+// Open or create a key with `rights` (key_rights); an empty ScopedKey on failure.
+ScopedKey OpenKey(SettingsStore& store, StoreKey parent, std::string_view path,
+                  std::uint32_t rights);
+ScopedKey CreateKey(SettingsStore& store, StoreKey parent, std::string_view path,
+                    std::uint32_t rights);
 
 // Text values are read into a zeroed buffer of this size.
 inline constexpr std::size_t kTextCapacity = 260;

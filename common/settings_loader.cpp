@@ -114,7 +114,8 @@ ServiceSettings SettingsLoader::LoadService() const {
 
 void SettingsLoader::LoadGeneral(ServiceSettings& settings) const {
   const ServiceSettings defaults;
-  const ScopedKey key = OpenKey(store_, store_.LocalMachine(), schema::kGeneralKey);
+  const ScopedKey key =
+      OpenKey(store_, store_.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
   for (const DwordValue& value : kGeneralValues) {
     const auto read = key ? ReadInt(store_, key.get(), value.name) : std::nullopt;
     settings.*value.field = read.value_or(defaults.*value.field);
@@ -122,7 +123,8 @@ void SettingsLoader::LoadGeneral(ServiceSettings& settings) const {
 }
 
 void SettingsLoader::LoadMpControl(ServiceSettings& settings) const {
-  const ScopedKey key = OpenKey(store_, store_.LocalMachine(), schema::kMpControlKey);
+  const ScopedKey key =
+      OpenKey(store_, store_.LocalMachine(), schema::kMpControlKey, key_rights::kRead);
   if (!key) {
     settings.mp = kMpControlKeyAbsent;
     return;
@@ -134,7 +136,8 @@ void SettingsLoader::LoadMpControl(ServiceSettings& settings) const {
 }
 
 void SettingsLoader::LoadMonitorMaps(ServiceSettings& settings) const {
-  const ScopedKey key = OpenKey(store_, store_.LocalMachine(), schema::kMonitorMapsKey);
+  const ScopedKey key =
+      OpenKey(store_, store_.LocalMachine(), schema::kMonitorMapsKey, key_rights::kRead);
   const auto read = [&](const char* name, std::int32_t fallback) {
     return key ? ReadInt(store_, key.get(), name).value_or(fallback) : fallback;
   };
@@ -168,13 +171,15 @@ void SettingsLoader::LoadDevice(const ServiceSettings& service, std::string_view
 }
 
 int SettingsLoader::FindDisplayIndex(std::string_view identity) const {
-  const ScopedKey maps = OpenKey(store_, store_.LocalMachine(), schema::kMonitorMapsKey);
+  const ScopedKey maps =
+      OpenKey(store_, store_.LocalMachine(), schema::kMonitorMapsKey, key_rights::kRead);
   if (!maps) return -1;
   const int monitors =
       NumberedCount(ReadInt(store_, maps.get(), schema::kMonitorCount).value_or(0));
   for (int i = 0; i < monitors; ++i) {
     const ScopedKey display =
-        OpenKey(store_, store_.LocalMachine(), schema::NumberedName(schema::kDisplayKeyFormat, i));
+        OpenKey(store_, store_.LocalMachine(), schema::NumberedName(schema::kDisplayKeyFormat, i),
+                key_rights::kRead);
     if (!display) break;
     const int attached =
         NumberedCount(ReadInt(store_, display.get(), schema::kAttachedDeviceNo).value_or(0));
@@ -188,8 +193,9 @@ int SettingsLoader::FindDisplayIndex(std::string_view identity) const {
 }
 
 MonitorRect SettingsLoader::ReadMonitorRect(int display_index) const {
-  const ScopedKey display = OpenKey(store_, store_.LocalMachine(),
-                                    schema::NumberedName(schema::kDisplayKeyFormat, display_index));
+  const ScopedKey display =
+      OpenKey(store_, store_.LocalMachine(),
+              schema::NumberedName(schema::kDisplayKeyFormat, display_index), key_rights::kRead);
   if (!display) return {0, 0, primary_.width, primary_.height};
   const auto read = [&](const char* name, std::int32_t fallback) {
     return ReadInt(store_, display.get(), name).value_or(fallback);
@@ -207,7 +213,8 @@ MonitorRect SettingsLoader::ReadMonitorRect(int display_index) const {
 
 void SettingsLoader::ReadMonitorMapping(int display_index, MonitorMapping& mapping) const {
   const std::int32_t full_zoom = FullZoom(kind_);
-  const ScopedKey general = OpenKey(store_, store_.LocalMachine(), schema::kGeneralKey);
+  const ScopedKey general =
+      OpenKey(store_, store_.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
   if (!general) {
     mapping.XOffset = mapping.YOffset = 0;
     mapping.XZoom = mapping.YZoom = full_zoom;

@@ -11,7 +11,7 @@ namespace zorvik::panel {
 namespace {
 
 std::uint32_t InstanceCount(SettingsStore& store, const char* list_key) {
-  const ScopedKey list = OpenKey(store, store.LocalMachine(), list_key);
+  const ScopedKey list = OpenKey(store, store.LocalMachine(), list_key, key_rights::kRead);
   if (!list) return 0;
   return ReadDword(store, list.get(), schema::kNextInstanceCount).value_or(0);
 }
@@ -35,8 +35,9 @@ void ReadDeviceRows(SettingsStore& store, const std::function<void(const DeviceR
   const std::uint32_t usb_count =
       std::min(InstanceCount(store, schema::kUsbActiveKey), kLastUsbDeviceNumber);
   for (std::uint32_t k = 1; k <= usb_count; ++k) {
-    const ScopedKey key = OpenKey(store, store.LocalMachine(),
-                                  schema::NumberedName(schema::kUsbDeviceKeyFormat, int(k)));
+    const ScopedKey key =
+        OpenKey(store, store.LocalMachine(),
+                schema::NumberedName(schema::kUsbDeviceKeyFormat, int(k)), key_rights::kRead);
     if (!key) continue;
     row(DeviceRow{DeviceKind::kUsb, TextOrEmpty(store, key, schema::kUsbId),
                   TextOrEmpty(store, key, schema::kFirmwareVersion),
@@ -45,8 +46,9 @@ void ReadDeviceRows(SettingsStore& store, const std::function<void(const DeviceR
   const std::uint32_t serial_count =
       std::min(InstanceCount(store, schema::kSerialActiveKey), kSerialDeviceNumbers);
   for (std::uint32_t k = 0; k < serial_count; ++k) {
-    const ScopedKey key = OpenKey(store, store.LocalMachine(),
-                                  schema::NumberedName(schema::kSerialDeviceKeyFormat, int(k)));
+    const ScopedKey key =
+        OpenKey(store, store.LocalMachine(),
+                schema::NumberedName(schema::kSerialDeviceKeyFormat, int(k)), key_rights::kRead);
     if (!key) continue;
     row(DeviceRow{DeviceKind::kSerial, ComPortName(store, key),
                   TextOrEmpty(store, key, schema::kFirmwareVersion),

@@ -28,7 +28,8 @@ void WriteInt(SettingsStore& store, const ScopedKey& key, const char* name, std:
 
 void WriteDisplayDevices(SettingsStore& store, int display,
                          std::span<const DeviceMapping> devices) {
-  const ScopedKey key = CreateKey(store, store.LocalMachine(), DisplayKey(display));
+  const ScopedKey key =
+      CreateKey(store, store.LocalMachine(), DisplayKey(display), key_rights::kSetValue);
   if (!key) return;
   const std::string name = DisplayName(display);
   WriteText(store, key.get(), schema::kDisplayDeviceName, name);
@@ -42,7 +43,8 @@ void WriteDisplayDevices(SettingsStore& store, int display,
 }
 
 void WriteDisplayRect(SettingsStore& store, int display, const DisplayRect& rect) {
-  const ScopedKey key = CreateKey(store, store.LocalMachine(), DisplayKey(display));
+  const ScopedKey key =
+      CreateKey(store, store.LocalMachine(), DisplayKey(display), key_rights::kSetValue);
   if (!key) return;
   WriteInt(store, key, schema::kMonitorX, rect.x);
   WriteInt(store, key, schema::kMonitorY, rect.y);
@@ -142,7 +144,8 @@ MappingChoice MappingChoiceFor(std::intptr_t dialog_result) {
 
 MultiMonValues ReadMultiMonValues(SettingsStore& store) {
   MultiMonValues values;
-  const ScopedKey maps = OpenKey(store, store.LocalMachine(), schema::kMonitorMapsKey);
+  const ScopedKey maps =
+      OpenKey(store, store.LocalMachine(), schema::kMonitorMapsKey, key_rights::kRead);
   if (!maps) return values;
   values.support = ReadInt(store, maps.get(), schema::kMultiMonSupport).value_or(0);
   values.mode = ReadInt(store, maps.get(), schema::kMultiMonMode).value_or(0);
@@ -150,11 +153,13 @@ MultiMonValues ReadMultiMonValues(SettingsStore& store) {
 }
 
 std::int32_t LookUpActiveMonitor(SettingsStore& store) {
-  const ScopedKey maps = OpenKey(store, store.LocalMachine(), schema::kMonitorMapsKey);
+  const ScopedKey maps =
+      OpenKey(store, store.LocalMachine(), schema::kMonitorMapsKey, key_rights::kRead);
   if (maps) {
     if (const auto active = ReadInt(store, maps.get(), schema::kActiveMonitor)) return *active;
   }
-  const ScopedKey created = CreateKey(store, store.LocalMachine(), schema::kMonitorMapsKey);
+  const ScopedKey created =
+      CreateKey(store, store.LocalMachine(), schema::kMonitorMapsKey, key_rights::kSetValue);
   if (created) WriteDword(store, created.get(), schema::kActiveMonitor, 0);
   return maps ? 0 : -1;
 }
@@ -165,7 +170,8 @@ int ActiveMonitorSelection(std::int32_t answer) {
 }
 
 void WriteActiveMonitor(SettingsStore& store, int index) {
-  const ScopedKey maps = CreateKey(store, store.LocalMachine(), schema::kMonitorMapsKey);
+  const ScopedKey maps =
+      CreateKey(store, store.LocalMachine(), schema::kMonitorMapsKey, key_rights::kSetValue);
   if (maps) WriteInt(store, maps, schema::kActiveMonitor, index);
 }
 
@@ -181,14 +187,16 @@ std::vector<MappedDeviceRow> ReadMappedDeviceRows(SettingsStore& store) {
 }
 
 DisplayApplied ApplyDisplayPage(SettingsStore& store, const DisplayPageState& state) {
-  if (const ScopedKey maps = OpenKey(store, store.LocalMachine(), schema::kMonitorMapsKey)) {
+  if (const ScopedKey maps =
+          OpenKey(store, store.LocalMachine(), schema::kMonitorMapsKey, key_rights::kRead)) {
     // Every apply starts the two displays afresh: nothing of an earlier mapping survives.
     for (int display = 0; display < kDisplayCount; ++display) {
       DeleteKeyTree(store, maps.get(), Format("Display%02d", display));
     }
   }
   const DisplayApplied applied{ReconcileMode(state.mode, state.direction), state.support != 0};
-  if (const ScopedKey maps = CreateKey(store, store.LocalMachine(), schema::kMonitorMapsKey)) {
+  if (const ScopedKey maps =
+          CreateKey(store, store.LocalMachine(), schema::kMonitorMapsKey, key_rights::kSetValue)) {
     WriteInt(store, maps, schema::kMultiMonSupport, state.support);
     WriteInt(store, maps, schema::kMultiMonMode, applied.mode);
     WriteInt(store, maps, schema::kMonitorCount, kDisplayCount);

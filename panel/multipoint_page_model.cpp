@@ -51,7 +51,8 @@ constexpr std::array<ValueSlot, 11> kWriteOrder{{
 
 MultiPointValues ReadMultiPointValues(SettingsStore& store) {
   MultiPointValues values;
-  const ScopedKey mp_control = OpenKey(store, store.LocalMachine(), schema::kMpControlKey);
+  const ScopedKey mp_control =
+      OpenKey(store, store.LocalMachine(), schema::kMpControlKey, key_rights::kRead);
   if (!mp_control) return values;
   for (const ValueSlot& slot : kReadOrder) {
     values.*slot.value = ReadInt(store, mp_control.get(), slot.name).value_or(slot.value_absent);
@@ -60,7 +61,8 @@ MultiPointValues ReadMultiPointValues(SettingsStore& store) {
 }
 
 bool WriteMultiPointValues(SettingsStore& store, const MultiPointValues& values) {
-  const ScopedKey mp_control = CreateKey(store, store.LocalMachine(), schema::kMpControlKey);
+  const ScopedKey mp_control =
+      CreateKey(store, store.LocalMachine(), schema::kMpControlKey, key_rights::kSetValue);
   if (!mp_control) return false;
   for (const ValueSlot& slot : kWriteOrder) {
     WriteDword(store, mp_control.get(), slot.name, static_cast<std::uint32_t>(values.*slot.value));

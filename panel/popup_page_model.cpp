@@ -31,7 +31,8 @@ char Lower(char c) {
 
 PopupValues ReadPopupValues(SettingsStore& store) {
   PopupValues values;
-  const ScopedKey mp_control = OpenKey(store, store.LocalMachine(), schema::kMpControlKey);
+  const ScopedKey mp_control =
+      OpenKey(store, store.LocalMachine(), schema::kMpControlKey, key_rights::kRead);
   if (!mp_control) return values;
   for (const ValueSlot& slot : kOrder) {
     if (const auto value = ReadInt(store, mp_control.get(), slot.name)) values.*slot.value = *value;
@@ -40,7 +41,8 @@ PopupValues ReadPopupValues(SettingsStore& store) {
 }
 
 bool WritePopupValues(SettingsStore& store, const PopupValues& values) {
-  const ScopedKey mp_control = CreateKey(store, store.LocalMachine(), schema::kMpControlKey);
+  const ScopedKey mp_control =
+      CreateKey(store, store.LocalMachine(), schema::kMpControlKey, key_rights::kSetValue);
   if (!mp_control) return false;
   for (const ValueSlot& slot : kOrder) {
     WriteDword(store, mp_control.get(), slot.name, static_cast<std::uint32_t>(values.*slot.value));
@@ -59,7 +61,8 @@ const char* PopupCaption(std::int32_t process_state) {
 PopupToggle TogglePopupState(SettingsStore& store) {
   // Created when missing: a state that cannot be stored makes every press a start, so the
   // "STOP >>" button of a machine without MPControl would start a second Popdeck.
-  const ScopedKey mp_control = CreateKey(store, store.LocalMachine(), schema::kMpControlKey);
+  const ScopedKey mp_control =
+      CreateKey(store, store.LocalMachine(), schema::kMpControlKey, key_rights::kReadWrite);
   const std::int32_t state =
       mp_control ? ReadInt(store, mp_control.get(), schema::kMpPopupProcessState).value_or(0) : 0;
   if (state != 0 && state != 1) return PopupToggle::kNone;
@@ -70,7 +73,8 @@ PopupToggle TogglePopupState(SettingsStore& store) {
 }
 
 std::optional<std::string> PopdeckPath(SettingsStore& store) {
-  const ScopedKey program = OpenKey(store, store.LocalMachine(), schema::kProgramKey);
+  const ScopedKey program =
+      OpenKey(store, store.LocalMachine(), schema::kProgramKey, key_rights::kRead);
   if (!program) return std::nullopt;
   const std::optional<TextValue> target_dir = ReadText(store, program.get(), schema::kTargetDir);
   if (!target_dir || target_dir->view().empty()) return std::nullopt;

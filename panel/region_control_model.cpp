@@ -105,7 +105,8 @@ int ActiveMonitorIndex(SettingsStore& store) {
 CorrectionPair ReadCorrectionPair(SettingsStore& store, CorrectionPairKind kind, int monitor) {
   const CorrectionPairLayout& layout = LayoutOf(kind);
   CorrectionPair pair{layout.fallback, layout.fallback};
-  const ScopedKey general = OpenKey(store, store.LocalMachine(), schema::kGeneralKey);
+  const ScopedKey general =
+      OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
   if (!general) return pair;
   const auto read = [&](const char* format, std::int32_t& member) {
     const auto text = ReadText(store, general.get(), schema::NumberedName(format, monitor));
@@ -278,7 +279,8 @@ const char* ToString(RepeatButton::Event event) {
 }
 
 std::optional<std::string> ClicktogPath(SettingsStore& store) {
-  const ScopedKey program = OpenKey(store, store.LocalMachine(), schema::kProgramKey);
+  const ScopedKey program =
+      OpenKey(store, store.LocalMachine(), schema::kProgramKey, key_rights::kRead);
   if (!program) return std::nullopt;
   const std::optional<TextValue> target_dir = ReadText(store, program.get(), schema::kTargetDir);
   if (!target_dir || target_dir->view().empty()) return std::nullopt;

@@ -31,7 +31,8 @@ std::int32_t SliderRange::Clamp(std::int32_t value) const {
 
 SetupValues ReadSetupValues(SettingsStore& store) {
   SetupValues values;
-  const ScopedKey general = OpenKey(store, store.LocalMachine(), schema::kGeneralKey);
+  const ScopedKey general =
+      OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
   if (!general) return values;
   const auto read = [&](const char* name, std::int32_t& member) {
     if (const auto value = ReadInt(store, general.get(), name)) member = *value;
@@ -47,7 +48,8 @@ SetupValues ReadSetupValues(SettingsStore& store) {
 }
 
 bool WriteSetupValues(SettingsStore& store, const SetupApplied& values) {
-  const ScopedKey general = CreateKey(store, store.LocalMachine(), schema::kGeneralKey);
+  const ScopedKey general =
+      CreateKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kSetValue);
   if (!general) return false;
   const auto write = [&](const char* name, std::int32_t value) {
     WriteDword(store, general.get(), name, static_cast<std::uint32_t>(value));

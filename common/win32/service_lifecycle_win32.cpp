@@ -67,7 +67,7 @@ bool ServiceWorker::Pause(DWORD ms, HANDLE exit_event) {
 }
 
 void DeleteDeviceList(SettingsStore& store, const SystemVersion& version, const char* list_name) {
-  const ScopedKey root = OpenKey(store, store.LocalMachine(), schema::kRootKey);
+  const ScopedKey root = OpenKey(store, store.LocalMachine(), schema::kRootKey, key_rights::kRead);
   if (!root) return;
   if (version.nt_family()) {
     DeleteKeyTree(store, root.get(), list_name);

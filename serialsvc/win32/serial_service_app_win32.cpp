@@ -160,12 +160,14 @@ void SerialServiceApp::FullScan(DeviceList& devices, FailureReports& reports) {
 
 void SerialServiceApp::ReopenFromList(DeviceList& devices, FailureReports& reports) {
   if (!OpenMouseDevice()) return;
-  const ScopedKey list = OpenKey(store_, store_.LocalMachine(), schema::kSerialActiveKey);
+  const ScopedKey list =
+      OpenKey(store_, store_.LocalMachine(), schema::kSerialActiveKey, key_rights::kRead);
   if (!list) return;
   const std::int32_t count = ReadInt(store_, list.get(), schema::kNextInstanceCount).value_or(0);
   for (int k = 0; k < count && k < schema::kMaxNumberedNames && worker_.running(); ++k) {
     const ScopedKey entry =
-        OpenKey(store_, list.get(), schema::NumberedName(schema::kSerialDeviceSubkeyFormat, k));
+        OpenKey(store_, list.get(), schema::NumberedName(schema::kSerialDeviceSubkeyFormat, k),
+                key_rights::kRead);
     if (!entry) continue;
     const auto port = ReadText(store_, entry.get(), schema::kComId);
     if (!port) continue;
@@ -217,7 +219,8 @@ void SerialServiceApp::RewriteList(DeviceList& devices, FailureReports& reports)
     writer.SetText(subkey + schema::kFirmwareVersion, device.pipeline().firmware());
     writer.SetText(subkey + schema::kDeviceId, device.pipeline().device_id());
   }
-  if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kSerialActiveKey)) {
+  if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kSerialActiveKey,
+                                       key_rights::kSetValue)) {
     WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(devices.size()));
   }
 }

@@ -11,11 +11,13 @@ class ForwardingStore : public SettingsStore {
   explicit ForwardingStore(SettingsStore& inner) : inner_(inner) {}
 
   StoreKey LocalMachine() const override { return inner_.LocalMachine(); }
-  std::uint32_t OpenKey(StoreKey parent, std::string_view path, StoreKey* key) override {
-    return inner_.OpenKey(parent, path, key);
+  std::uint32_t OpenKey(StoreKey parent, std::string_view path, std::uint32_t rights,
+                        StoreKey* key) override {
+    return inner_.OpenKey(parent, path, rights, key);
   }
-  std::uint32_t CreateKey(StoreKey parent, std::string_view path, StoreKey* key) override {
-    return inner_.CreateKey(parent, path, key);
+  std::uint32_t CreateKey(StoreKey parent, std::string_view path, std::uint32_t rights,
+                          StoreKey* key) override {
+    return inner_.CreateKey(parent, path, rights, key);
   }
   std::uint32_t CloseKey(StoreKey key) override { return inner_.CloseKey(key); }
   std::uint32_t QueryValue(StoreKey key, std::string_view name, std::uint32_t* type,

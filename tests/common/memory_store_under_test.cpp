@@ -9,8 +9,8 @@ namespace {
 class MemoryStoreUnderTest final : public StoreUnderTest {
  public:
   MemoryStoreUnderTest() {
-    CreateKey(store_, store_.LocalMachine(), "Software");
-    store_.OpenKeyReadOnly(store_.LocalMachine(), "Software", &read_only_);
+    CreateKey(store_, store_.LocalMachine(), "Software", key_rights::kReadWrite);
+    store_.OpenKey(store_.LocalMachine(), "Software", key_rights::kRead, &read_only_);
   }
   ~MemoryStoreUnderTest() override { store_.CloseKey(read_only_); }
 

@@ -17,9 +17,10 @@ class RecordingStore final : public ForwardingStore {
   std::vector<std::string> queried;
   std::vector<std::string> written;
 
-  std::uint32_t CreateKey(StoreKey parent, std::string_view path, StoreKey* key) override {
+  std::uint32_t CreateKey(StoreKey parent, std::string_view path, std::uint32_t rights,
+                          StoreKey* key) override {
     created.emplace_back(path);
-    return ForwardingStore::CreateKey(parent, path, key);
+    return ForwardingStore::CreateKey(parent, path, rights, key);
   }
   std::uint32_t QueryValue(StoreKey key, std::string_view name, std::uint32_t* type,
                            std::span<std::uint8_t> data, std::uint32_t* size) override {

@@ -19,7 +19,7 @@ class RegistryBatchWriterTest : public StoreTest {
   std::string Stored(std::string_view subkey, std::string_view name) {
     std::string path = kBase;
     if (!subkey.empty()) path.append("\\").append(subkey);
-    const ScopedKey key = OpenKey(store(), hklm(), path);
+    const ScopedKey key = OpenKey(store(), hklm(), path, key_rights::kRead);
     if (!key) return "<absent>";
     std::uint8_t data[512];
     std::uint32_t type = 0;
@@ -83,7 +83,8 @@ TEST_F(RegistryBatchWriterTest, EmptySubkeyWritesIntoTheBaseKey) {
 TEST_F(RegistryBatchWriterTest, FlushWithoutEntriesCreatesOnlyTheBaseKey) {
   RegistryBatchWriter writer(store(), hklm(), std::string(kBase) + "\\SerialAcitve");
   writer.Flush();
-  const ScopedKey key = OpenKey(store(), hklm(), std::string(kBase) + "\\SerialAcitve");
+  const ScopedKey key =
+      OpenKey(store(), hklm(), std::string(kBase) + "\\SerialAcitve", key_rights::kRead);
   ASSERT_TRUE(key);
   char name[kKeyNameCapacity];
   EXPECT_EQ(store().EnumKey(key.get(), 0, name), store_error::kNoMoreItems);
@@ -95,7 +96,7 @@ TEST_F(RegistryBatchWriterTest, EntriesStayAfterAFlushAndDestructionWritesAgain)
     writer.SetText("SerialAcitve\\COM00\\COMID", "3");  // subkey is the part before the first '\'
     writer.Flush();
     EXPECT_EQ(Stored("SerialAcitve", "COM00\\COMID"), std::string("3\0", 2));
-    const ScopedKey root = OpenKey(store(), hklm(), "Software");
+    const ScopedKey root = OpenKey(store(), hklm(), "Software", key_rights::kRead);
     ASSERT_EQ(DeleteKeyTree(store(), root.get(), "ZorvikTouchParam"), store_error::kSuccess);
     EXPECT_EQ(writer.EntryCount(), 1u);
   }
@@ -113,7 +114,7 @@ TEST_F(RegistryBatchWriterTest, UncreatableBaseKeyRaisesTheErrorAndWritesNothing
       EXPECT_STREQ(error.what(), "Error! Cannot create registry key!");
     }
   }  // destruction flushes again and must not let the error escape
-  EXPECT_FALSE(OpenKey(store(), hklm(), kBase));
+  EXPECT_FALSE(OpenKey(store(), hklm(), kBase, key_rights::kRead));
 }
 
 }  // namespace

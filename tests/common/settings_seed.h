@@ -37,7 +37,7 @@ class SettingsSeed {
   ScopedKey Open(std::string_view key) {
     std::string path = "Software\\ZorvikTouchParam";
     if (!key.empty()) path.append("\\").append(key);
-    ScopedKey opened = CreateKey(store_, store_.LocalMachine(), path);
+    ScopedKey opened = CreateKey(store_, store_.LocalMachine(), path, key_rights::kReadWrite);
     EXPECT_TRUE(opened) << path;
     return opened;
   }

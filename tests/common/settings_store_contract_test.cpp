@@ -15,7 +15,7 @@ class SettingsStoreContract : public StoreTest {
   ScopedKey Scratch(std::string_view sub = {}) {
     std::string path = kScratchKey;
     if (!sub.empty()) path.append("\\").append(sub);
-    return CreateKey(store(), hklm(), path);
+    return CreateKey(store(), hklm(), path, key_rights::kReadWrite);
   }
 
   std::vector<std::string> Subkeys(StoreKey key) {
@@ -36,24 +36,26 @@ class SettingsStoreContract : public StoreTest {
 
 TEST_F(SettingsStoreContract, OpenFailsForMissingKeyAndLeavesOutputUntouched) {
   StoreKey key = 12345;
-  EXPECT_EQ(store().OpenKey(hklm(), std::string(kScratchKey) + "\\Missing", &key),
-            store_error::kFileNotFound);
+  EXPECT_EQ(
+      store().OpenKey(hklm(), std::string(kScratchKey) + "\\Missing", key_rights::kRead, &key),
+      store_error::kFileNotFound);
   EXPECT_EQ(key, 12345u);
 }
 
 TEST_F(SettingsStoreContract, CreateMakesIntermediateKeysAndOpensExistingOnes) {
   ASSERT_TRUE(Scratch("A\\B\\C"));
-  EXPECT_TRUE(OpenKey(store(), hklm(), std::string(kScratchKey) + "\\A\\B"));
+  EXPECT_TRUE(OpenKey(store(), hklm(), std::string(kScratchKey) + "\\A\\B", key_rights::kRead));
   const ScopedKey again = Scratch("A\\B\\C");
   ASSERT_TRUE(again);
-  EXPECT_TRUE(OpenKey(store(), again.get(), ""));  // empty path opens the key itself
+  EXPECT_TRUE(
+      OpenKey(store(), again.get(), "", key_rights::kRead));  // empty path opens the key itself
 }
 
 TEST_F(SettingsStoreContract, NamesIgnoreCase) {
   const ScopedKey key = Scratch("Case");
   ASSERT_EQ(WriteDword(store(), key.get(), "MouseMode", 2), store_error::kSuccess);
   EXPECT_EQ(ReadDword(store(), key.get(), "MOUSEMODE"), 2u);
-  EXPECT_TRUE(OpenKey(store(), hklm(), "SOFTWARE\\zorviktouchparamtest\\case"));
+  EXPECT_TRUE(OpenKey(store(), hklm(), "SOFTWARE\\zorviktouchparamtest\\case", key_rights::kRead));
 }
 
 TEST_F(SettingsStoreContract, DwordRoundTripAndTypeAndSizeChecks) {
@@ -142,7 +144,7 @@ TEST_F(SettingsStoreContract, DeleteRefusesKeysWithSubkeysAndTreeDeleteRemovesAl
   EXPECT_TRUE(Scratch("Tree\\USB01\\Deep"));
 
   EXPECT_EQ(DeleteKeyTree(store(), scratch.get(), "Tree"), store_error::kSuccess);
-  EXPECT_FALSE(OpenKey(store(), scratch.get(), "Tree"));
+  EXPECT_FALSE(OpenKey(store(), scratch.get(), "Tree", key_rights::kRead));
   EXPECT_TRUE(Subkeys(scratch.get()).empty());
   EXPECT_EQ(DeleteKeyTree(store(), scratch.get(), "Tree"), store_error::kFileNotFound);
 }
@@ -155,14 +157,16 @@ TEST_F(SettingsStoreContract, HandleOfDeletedKeyFailsCleanly) {
   EXPECT_FALSE(ReadDword(store(), gone.get(), "X"));
   char name[kKeyNameCapacity];
   EXPECT_NE(store().EnumKey(gone.get(), 0, name), store_error::kSuccess);
-  EXPECT_FALSE(OpenKey(store(), scratch.get(), "Gone"));
+  EXPECT_FALSE(OpenKey(store(), scratch.get(), "Gone", key_rights::kRead));
 }
 
 TEST_F(SettingsStoreContract, ReadOnlyRootRefusesNewKeys) {
   StoreKey key = kNoKey;
-  EXPECT_NE(store().CreateKey(under_test_->ReadOnlyRoot(), "ZorvikTouchParamTest\\New", &key),
+  EXPECT_NE(store().CreateKey(under_test_->ReadOnlyRoot(), "ZorvikTouchParamTest\\New",
+                              key_rights::kReadWrite, &key),
             store_error::kSuccess);
-  EXPECT_FALSE(OpenKey(store(), under_test_->ReadOnlyRoot(), "ZorvikTouchParamTest\\New"));
+  EXPECT_FALSE(OpenKey(store(), under_test_->ReadOnlyRoot(), "ZorvikTouchParamTest\\New",
+                       key_rights::kRead));
 }
 
 }  // namespace

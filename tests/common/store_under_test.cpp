@@ -10,7 +10,7 @@ namespace zorvik::testing {
 namespace {
 
 void Clean(SettingsStore& store) {
-  const ScopedKey software = OpenKey(store, store.LocalMachine(), "Software");
+  const ScopedKey software = OpenKey(store, store.LocalMachine(), "Software", key_rights::kRead);
   if (!software) return;
   DeleteKeyTree(store, software.get(), "ZorvikTouchParam");
   DeleteKeyTree(store, software.get(), "ZorvikTouchParamTest");

@@ -136,7 +136,8 @@ class CalibrationWrites : public StoreTest {
 
 TEST_F(CalibrationWrites, MissingActiveMonitorIsCreatedAsZeroAndMonitorZeroIsCalibrated) {
   EXPECT_EQ(CalibrationMonitor(store()), 0);
-  const ScopedKey maps = OpenKey(store(), hklm(), "Software\\ZorvikTouchParam\\MonitorMaps");
+  const ScopedKey maps =
+      OpenKey(store(), hklm(), "Software\\ZorvikTouchParam\\MonitorMaps", key_rights::kRead);
   ASSERT_TRUE(maps);
   EXPECT_EQ(ReadDword(store(), maps.get(), "ActiveMonitor"), 0u);
   SettingsSeed(store()).Dword("MonitorMaps", "ActiveMonitor", 0xFFFFFFFF);  // -1
@@ -156,7 +157,8 @@ TEST_F(CalibrationWrites, TheServicesLoadTheMatrixWithOffsetsAndZoomsReset) {
   EXPECT_EQ(loaded.matrix, matrix);
   EXPECT_EQ((std::array{loaded.XOffset, loaded.YOffset, loaded.XZoom, loaded.YZoom}),
             (std::array{0, 0, 10000, 10000}));
-  const ScopedKey general = OpenKey(store(), hklm(), "Software\\ZorvikTouchParam\\General");
+  const ScopedKey general =
+      OpenKey(store(), hklm(), "Software\\ZorvikTouchParam\\General", key_rights::kRead);
   const auto divider = ReadText(store(), general.get(), "MON01Divider");
   ASSERT_TRUE(divider);
   EXPECT_EQ(divider->view(), "505120");  // decimal text, as every per-monitor value

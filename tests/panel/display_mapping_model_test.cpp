@@ -126,11 +126,13 @@ class DisplayPageModelTest : public StoreTest {
   SettingsSeed seed{store()};
 
   std::optional<std::uint32_t> Dword(const std::string& key, const char* name) {
-    const ScopedKey opened = OpenKey(store(), hklm(), std::string(schema::kMonitorMapsKey) + key);
+    const ScopedKey opened =
+        OpenKey(store(), hklm(), std::string(schema::kMonitorMapsKey) + key, key_rights::kRead);
     return opened ? ReadDword(store(), opened.get(), name) : std::nullopt;
   }
   std::string Text(const std::string& key, const std::string& name) {
-    const ScopedKey opened = OpenKey(store(), hklm(), std::string(schema::kMonitorMapsKey) + key);
+    const ScopedKey opened =
+        OpenKey(store(), hklm(), std::string(schema::kMonitorMapsKey) + key, key_rights::kRead);
     const auto text = opened ? ReadText(store(), opened.get(), name) : std::nullopt;
     return text ? std::string(text->view()) : "<none>";
   }
@@ -230,8 +232,9 @@ TEST_F(DisplayPageModelTest, TwoDevicesOnDisplayOneNoneOnZeroAndStaleValuesGone)
   ApplyDisplayPage(store(), State(1, kCloneMode, kNoSelection, devices));
   EXPECT_EQ(Dword("\\Display00", "AttachedDeviceNo"), 0u);
   EXPECT_EQ(Text("\\Display00", "Device00"), "<none>");
-  EXPECT_FALSE(
-      OpenKey(store(), hklm(), std::string(schema::kMonitorMapsKey) + "\\Display00\\Leftover"));
+  EXPECT_FALSE(OpenKey(store(), hklm(),
+                       std::string(schema::kMonitorMapsKey) + "\\Display00\\Leftover",
+                       key_rights::kRead));
   EXPECT_EQ(Dword("\\Display01", "AttachedDeviceNo"), 2u);
   EXPECT_EQ(Text("\\Display01", "Device00"), "\\\\?\\usb#one");
   EXPECT_EQ(Text("\\Display01", "Device01"), "COM3");

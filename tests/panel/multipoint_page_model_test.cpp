@@ -22,7 +22,7 @@ class MultiPointModelTest : public StoreTest {
  protected:
   SettingsSeed seed{store()};
   std::optional<std::uint32_t> MpControl(const char* name) {
-    const ScopedKey key = OpenKey(store(), hklm(), schema::kMpControlKey);
+    const ScopedKey key = OpenKey(store(), hklm(), schema::kMpControlKey, key_rights::kRead);
     return key ? ReadDword(store(), key.get(), name) : std::nullopt;
   }
   static std::vector<std::int32_t> All(const MultiPointValues& v) {
@@ -78,7 +78,7 @@ TEST_F(MultiPointModelTest, ApplyWritesElevenValuesInOrderAndNeverMPLimitState) 
 TEST_F(MultiPointModelTest, ApplyWithoutWriteAccessWritesNothing) {
   NoCreateStore refusing(store());
   EXPECT_FALSE(WriteMultiPointValues(refusing, MultiPointValues{}));
-  EXPECT_FALSE(OpenKey(store(), hklm(), schema::kMpControlKey));
+  EXPECT_FALSE(OpenKey(store(), hklm(), schema::kMpControlKey, key_rights::kRead));
 }
 
 TEST_F(MultiPointModelTest, OptionBoxesCarryTheirOwnValues) {

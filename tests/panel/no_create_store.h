@@ -9,7 +9,7 @@ namespace zorvik::testing {
 class NoCreateStore final : public ForwardingStore {
  public:
   using ForwardingStore::ForwardingStore;
-  std::uint32_t CreateKey(StoreKey, std::string_view, StoreKey*) override {
+  std::uint32_t CreateKey(StoreKey, std::string_view, std::uint32_t, StoreKey*) override {
     return store_error::kAccessDenied;
   }
 };

@@ -21,7 +21,7 @@ class PopupModelTest : public StoreTest {
  protected:
   SettingsSeed seed{store()};
   std::optional<std::uint32_t> MpControl(const char* name) {
-    const ScopedKey key = OpenKey(store(), hklm(), schema::kMpControlKey);
+    const ScopedKey key = OpenKey(store(), hklm(), schema::kMpControlKey, key_rights::kRead);
     return key ? ReadDword(store(), key.get(), name) : std::nullopt;
   }
   static std::vector<std::int32_t> All(const PopupValues& v) {

@@ -46,7 +46,7 @@ class RegionControlModelTest : public StoreTest {
 
   // The text stored as a General value, or "<none>" when it is missing or not text.
   std::string General(const std::string& name) {
-    const ScopedKey key = OpenKey(store(), hklm(), schema::kGeneralKey);
+    const ScopedKey key = OpenKey(store(), hklm(), schema::kGeneralKey, key_rights::kRead);
     const auto text = key ? ReadText(store(), key.get(), name) : std::nullopt;
     return text ? std::string(text->view()) : "<none>";
   }
@@ -77,7 +77,7 @@ TEST_F(RegionControlModelTest, EmptyRegistryShowsDefaultsAndFirstRightStoresOneA
   EXPECT_EQ(General("MON00Y"), "0");
   // The lookup made ActiveMonitor; both values are written (the writer writes again as it
   // closes) before both services are told once, then the pause.
-  const ScopedKey maps = OpenKey(store(), hklm(), schema::kMonitorMapsKey);
+  const ScopedKey maps = OpenKey(store(), hklm(), schema::kMonitorMapsKey, key_rights::kRead);
   ASSERT_TRUE(maps);
   EXPECT_EQ(ReadDword(store(), maps.get(), "ActiveMonitor"), 0u);
   EXPECT_EQ(recording.written,
@@ -189,7 +189,7 @@ TEST_F(RegionControlModelTest, WithoutWriteAccessNothingIsWrittenAndTheServicesA
   EXPECT_FALSE(outcome.zooms);
   EXPECT_FALSE(outcome.identity_written);
   EXPECT_TRUE(signals.calls.empty());
-  EXPECT_FALSE(OpenKey(store(), hklm(), schema::kRootKey));
+  EXPECT_FALSE(OpenKey(store(), hklm(), schema::kRootKey, key_rights::kRead));
 }
 
 TEST_F(RegionControlModelTest, ClicktogStartsFromTargetDirOnlyWhenThereIsOne) {

@@ -21,7 +21,7 @@ class SetupPageModelTest : public StoreTest {
  protected:
   SettingsSeed seed{store()};
   std::optional<std::uint32_t> General(const char* name) {
-    const ScopedKey general = OpenKey(store(), hklm(), schema::kGeneralKey);
+    const ScopedKey general = OpenKey(store(), hklm(), schema::kGeneralKey, key_rights::kRead);
     return general ? ReadDword(store(), general.get(), name) : std::nullopt;
   }
 };

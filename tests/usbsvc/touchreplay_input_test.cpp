@@ -46,11 +46,11 @@ TEST(UtcTimeArithmetic, AdvanceCarriesIntoDaysMonthsAndLeapYears) {
 class RegImportTest : public ::testing::Test {
  protected:
   std::optional<std::uint32_t> Dword(std::string_view key, std::string_view name) {
-    const ScopedKey opened = OpenKey(store_, store_.LocalMachine(), key);
+    const ScopedKey opened = OpenKey(store_, store_.LocalMachine(), key, key_rights::kRead);
     return opened ? ReadDword(store_, opened.get(), name) : std::nullopt;
   }
   std::string Text(std::string_view key, std::string_view name) {
-    const ScopedKey opened = OpenKey(store_, store_.LocalMachine(), key);
+    const ScopedKey opened = OpenKey(store_, store_.LocalMachine(), key, key_rights::kRead);
     const auto text = opened ? ReadText(store_, opened.get(), name) : std::nullopt;
     return text ? std::string(text->view()) : "<absent>";
   }
@@ -77,7 +77,8 @@ TEST_F(RegImportTest, Regedit5InUtf16WithEscapesAndEmptyKeys) {
   EXPECT_EQ(Dword("Software\\ZorvikTouchParam\\General", "MouseMode"), 2u);
   EXPECT_EQ(Text("Software\\ZorvikTouchParam\\General", "MON00An"), "-3");
   EXPECT_EQ(Text("Software\\ZorvikTouchParam\\General", "Quoted"), "a \"b\" \\c");
-  EXPECT_TRUE(OpenKey(store_, store_.LocalMachine(), "Software\\ZorvikTouchParam\\MPControl"));
+  EXPECT_TRUE(OpenKey(store_, store_.LocalMachine(), "Software\\ZorvikTouchParam\\MPControl",
+                      key_rights::kRead));
 }
 
 TEST_F(RegImportTest, Regedit4AndErrorsWithTheirLines) {

@@ -85,7 +85,8 @@ bool RunOwn(const std::string& arguments, const std::string& file) {
 }
 
 std::optional<std::int32_t> CaptureSecondsNow(RegistrySettingsStore& store) {
-  const ScopedKey key = OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey);
+  const ScopedKey key =
+      OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey, key_rights::kRead);
   if (!key) return std::nullopt;
   return ReadInt(store, key.get(), schema::kCaptureSeconds);
 }
@@ -101,7 +102,8 @@ void SetBothSetupChanges() {
 // Asks both services for a capture into FOLDER\Capture and waits until they have ended it.
 bool Capture(const std::string& folder) {
   RegistrySettingsStore store;
-  const ScopedKey key = CreateKey(store, store.LocalMachine(), schema::kDiagnosticsKey);
+  const ScopedKey key =
+      CreateKey(store, store.LocalMachine(), schema::kDiagnosticsKey, key_rights::kReadWrite);
   if (!key) return false;
   const auto previous_folder = ReadText(store, key.get(), schema::kCaptureFolder);
   WriteText(store, key.get(), schema::kCaptureFolder, folder + "\\Capture");
@@ -142,7 +144,8 @@ std::string FileFacts(const std::string& path) {
 // Where the programs are: TargetDir, else touchctl's own folder.
 std::string ProgramsFolder() {
   RegistrySettingsStore store;
-  if (const ScopedKey key = OpenKey(store, store.LocalMachine(), schema::kProgramKey)) {
+  if (const ScopedKey key =
+          OpenKey(store, store.LocalMachine(), schema::kProgramKey, key_rights::kRead)) {
     if (const auto folder = ReadText(store, key.get(), schema::kTargetDir)) {
       if (!folder->view().empty()) return std::string(folder->view());
     }
@@ -170,8 +173,9 @@ std::vector<std::pair<std::string, std::string>> CapturedUsbFiles(const std::str
     const std::string file = folder + "\\Capture\\" + name;
     if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) break;
     std::string path;
-    if (const ScopedKey key = OpenKey(store, store.LocalMachine(),
-                                      schema::NumberedName(schema::kUsbDeviceKeyFormat, number))) {
+    if (const ScopedKey key =
+            OpenKey(store, store.LocalMachine(),
+                    schema::NumberedName(schema::kUsbDeviceKeyFormat, number), key_rights::kRead)) {
       if (const auto id = ReadText(store, key.get(), schema::kUsbId)) path = id->view();
     }
     files.emplace_back(std::string("Capture\\") + name, path);

@@ -181,7 +181,7 @@ int Signal(const char* name) {
 void PrintList(RegistrySettingsStore& store, const char* label, const char* key_path,
                const char* id_name) {
   std::string line = "{\"" + std::string(label) + "\":{";
-  const ScopedKey list = OpenKey(store, store.LocalMachine(), key_path);
+  const ScopedKey list = OpenKey(store, store.LocalMachine(), key_path, key_rights::kRead);
   if (!list) {
     std::printf("%s\"present\":false}}\n", line.c_str());
     return;
@@ -191,7 +191,7 @@ void PrintList(RegistrySettingsStore& store, const char* label, const char* key_
           (count ? std::to_string(*count) : std::string("null")) + ",\"devices\":[";
   char name[kKeyNameCapacity];
   for (std::uint32_t i = 0; i < 1000 && store.EnumKey(list.get(), i, name) == 0; ++i) {
-    const ScopedKey device = OpenKey(store, list.get(), name);
+    const ScopedKey device = OpenKey(store, list.get(), name, key_rights::kRead);
     line += std::string(i ? "," : "") + "{\"key\":" + JsonString(name);
     for (const char* value :
          {id_name, schema::kDeviceActive, schema::kFirmwareVersion, schema::kDeviceId}) {

@@ -206,11 +206,12 @@ class RegParser {
     key_.reset();
     if (remove) {
       const std::size_t split = path.rfind('\\');
-      const ScopedKey parent = OpenKey(store_, store_.LocalMachine(), path.substr(0, split));
+      const ScopedKey parent =
+          OpenKey(store_, store_.LocalMachine(), path.substr(0, split), key_rights::kRead);
       if (parent) DeleteKeyTree(store_, parent.get(), path.substr(split + 1));
       return true;
     }
-    key_ = CreateKey(store_, store_.LocalMachine(), path);
+    key_ = CreateKey(store_, store_.LocalMachine(), path, key_rights::kSetValue);
     if (!key_) return Fail("cannot create key " + path);
     return true;
   }
@@ -274,7 +275,7 @@ bool ApplySetting(std::string_view assignment, SettingsStore& store, std::string
   std::string key = schema::kRootKey;
   if (split != std::string_view::npos) key.append("\\").append(path.substr(0, split));
   const std::string_view name = split == std::string_view::npos ? path : path.substr(split + 1);
-  const ScopedKey opened = CreateKey(store, store.LocalMachine(), key);
+  const ScopedKey opened = CreateKey(store, store.LocalMachine(), key, key_rights::kSetValue);
   if (!opened) {
     *error = "cannot create key " + key;
     return false;

@@ -60,7 +60,8 @@ void ReplayEffects::Set(DeviceSignal signal) {
 void ReplayEffects::SetText(int device_number, std::string_view value_name, std::string_view text) {
   const std::string key = schema::NumberedName("USBAcitve\\USB%02d", device_number);
   const ScopedKey opened =
-      CreateKey(store_, store_.LocalMachine(), std::string(schema::kRootKey) + "\\" + key);
+      CreateKey(store_, store_.LocalMachine(), std::string(schema::kRootKey) + "\\" + key,
+                key_rights::kSetValue);
   if (opened) WriteText(store_, opened.get(), value_name, text);
   sink_("{\"reg\":{\"key\":" + JsonString(key) + ",\"name\":" + JsonString(value_name) +
         ",\"value\":" + JsonString(text) + "}}");

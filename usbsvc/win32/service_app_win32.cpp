@@ -166,7 +166,8 @@ void ServiceApp::StartDevices() {
   if (!Pause(kStartDelayMs)) return;
   if (!ReopenVirtualMouse(mouse_device_, version_, kMouseShareMode)) return;
   DeleteDeviceList(store_, version_, schema::kUsbActive);
-  if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kUsbActiveKey)) {
+  if (const ScopedKey list =
+          CreateKey(store_, store_.LocalMachine(), schema::kUsbActiveKey, key_rights::kSetValue)) {
     WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(paths.size()));
   }
   started_count_ = 0;
@@ -202,7 +203,8 @@ bool ServiceApp::StartController(const ControllerContext& context, const std::st
   }
   ++started_count_;
   if (const ScopedKey key = CreateKey(store_, store_.LocalMachine(),
-                                      schema::NumberedName(schema::kUsbDeviceKeyFormat, number))) {
+                                      schema::NumberedName(schema::kUsbDeviceKeyFormat, number),
+                                      key_rights::kSetValue)) {
     WriteText(store_, key.get(), schema::kUsbId, path);
   }
   started.StartReader();

@@ -103,7 +103,8 @@ void UsbController::Set(DeviceSignal signal) {
 
 void UsbController::SetText(int device_number, std::string_view value_name, std::string_view text) {
   const ScopedKey key = CreateKey(store_, store_.LocalMachine(),
-                                  schema::NumberedName(schema::kUsbDeviceKeyFormat, device_number));
+                                  schema::NumberedName(schema::kUsbDeviceKeyFormat, device_number),
+                                  key_rights::kSetValue);
   if (key) WriteText(store_, key.get(), value_name, text);
 }
 

@@ -67,14 +67,17 @@ class DeviceListTest : public ::testing::Test {
   static constexpr char kList[] = "LifecycleTestList";
 
   void SetUp() override {
-    const ScopedKey inner = CreateKey(store_, store_.LocalMachine(), Path() + "\\COM00\\Inner");
+    const ScopedKey inner =
+        CreateKey(store_, store_.LocalMachine(), Path() + "\\COM00\\Inner", key_rights::kReadWrite);
     ASSERT_TRUE(inner);
   }
   void TearDown() override {
     DeleteDeviceList(store_, SystemVersion{VER_PLATFORM_WIN32_NT, 6}, kList);
   }
   static std::string Path() { return std::string(schema::kRootKey) + "\\" + kList; }
-  bool ListExists() { return static_cast<bool>(OpenKey(store_, store_.LocalMachine(), Path())); }
+  bool ListExists() {
+    return static_cast<bool>(OpenKey(store_, store_.LocalMachine(), Path(), key_rights::kRead));
+  }
 
   RegistrySettingsStore store_;
 };
