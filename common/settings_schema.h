@@ -55,6 +55,11 @@ inline constexpr char kMonDnFormat[] = "MON%02dDn";
 inline constexpr char kMonEnFormat[] = "MON%02dEn";
 inline constexpr char kMonFnFormat[] = "MON%02dFn";
 inline constexpr char kMonDividerFormat[] = "MON%02dDivider";
+// Written beside the matrix by the kiosk calibration, ignored by the services: the check error
+// and the fit's largest residual in micrometres (decimal text) and when it was made (ISO 8601 UTC).
+inline constexpr char kMonCheckErrorUmFormat[] = "MON%02dCheckErrorUm";
+inline constexpr char kMonFitErrorUmFormat[] = "MON%02dFitErrorUm";
+inline constexpr char kMonCalibratedAtFormat[] = "MON%02dCalibratedAt";
 
 // MPControl.
 inline constexpr char kMpXLimitStart[] = "MPXLimitStart";

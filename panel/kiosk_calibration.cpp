@@ -1,0 +1,416 @@
+// The kiosk calibration's targets, misclick rule, run and stored values.
+#include "panel/kiosk_calibration.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "common/registry_batch_writer.h"
+#include "common/settings_access.h"
+#include "common/settings_schema.h"
+
+namespace zorvik::panel {
+namespace {
+
+std::string GeneralEntry(const char* format, std::int32_t monitor) {
+  return std::string(schema::kGeneral) + "\\" + schema::NumberedName(format, monitor);
+}
+
+// The eleven values every calibration writes, with the text a missing value reads as.
+struct MonitorDefault {
+  const char* format;
+  const char* text;
+};
+constexpr MonitorDefault kCalibrationValues[] = {
+    {schema::kMonXFormat, "0"},          {schema::kMonYFormat, "0"},
+    {schema::kMonXZoomAFormat, "10000"}, {schema::kMonYZoomAFormat, "10000"},
+    {schema::kMonAnFormat, "1"},         {schema::kMonBnFormat, "0"},
+    {schema::kMonCnFormat, "0"},         {schema::kMonDnFormat, "0"},
+    {schema::kMonEnFormat, "1"},         {schema::kMonFnFormat, "0"},
+    {schema::kMonDividerFormat, "1"}};
+
+template <typename Fill>
+bool WriteBatch(SettingsStore& store, Fill fill) {
+  try {
+    RegistryBatchWriter writer(store, store.LocalMachine(), schema::kRootKey);
+    fill(writer);
+    writer.Flush();
+  } catch (const RegistryBatchError&) {
+    return false;
+  }
+  return true;
+}
+
+double DistanceMm(const KioskScreen& screen, ClientPoint a, ClientPoint b) {
+  return DistanceMm(screen.scale, a.x - b.x, a.y - b.y);
+}
+
+}  // namespace
+
+std::vector<ClientPoint> KioskTargets(int points, std::int32_t width, std::int32_t height) {
+  const std::int32_t left = width / 10, right = width - width / 10, centre_x = width / 2;
+  const std::int32_t top = height / 10, bottom = height - height / 10, centre_y = height / 2;
+  switch (points) {
+    case 3: {
+      const auto t = MatrixTargets({0, 0, width, height});
+      return {t.begin(), t.end()};
+    }
+    case 5:
+      return {{left, top}, {centre_x, centre_y}, {right, top}, {right, bottom}, {left, bottom}};
+    case 9:
+      return {{left, top},       {centre_x, centre_y}, {right, top},
+              {right, bottom},   {left, bottom},       {centre_x, top},
+              {right, centre_y}, {centre_x, bottom},   {left, centre_y}};
+    default:
+      return {};
+  }
+}
+
+ClientPoint CheckTarget(std::int32_t width, std::int32_t height) {
+  return {width * 7 / 10, height * 3 / 4};
+}
+
+std::string_view ToString(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kAccepted:
+      return "accepted";
+    case Verdict::kTwoFingers:
+      return "two-fingers";
+    case Verdict::kTooSoon:
+      return "too-soon";
+    case Verdict::kFarHalf:
+      return "far-half";
+    case Verdict::kOffPrediction:
+      return "off-prediction";
+  }
+  return "?";
+}
+
+std::optional<Prediction> PredictTouch(const KioskScreen& screen,
+                                       std::span<const ClientPoint> targets_done,
+                                       std::span<const ClientPoint> touches_done,
+                                       ClientPoint target) {
+  const std::size_t n = std::min(targets_done.size(), touches_done.size());
+  if (n == 0) return std::nullopt;
+  // Targets onto touches: where this screen reports a finger on the target.
+  if (const auto fit = FitAffine(targets_done.first(n), touches_done.first(n))) {
+    return Prediction{Apply(*fit, {static_cast<double>(target.x), static_cast<double>(target.y)}),
+                      kMisclickMarginMm};
+  }
+  std::size_t nearest = 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    if (DistanceMm(screen, target, targets_done[i]) <
+        DistanceMm(screen, target, targets_done[nearest])) {
+      nearest = i;
+    }
+  }
+  const double dx = touches_done[nearest].x - targets_done[nearest].x;
+  const double dy = touches_done[nearest].y - targets_done[nearest].y;
+  return Prediction{
+      {target.x + dx, target.y + dy},
+      kMisclickMarginMm + kUnfittedSlack * DistanceMm(screen, target, targets_done[nearest])};
+}
+
+Verdict JudgeTouch(const KioskScreen& screen, std::span<const ClientPoint> targets_done,
+                   std::span<const ClientPoint> touches_done, ClientPoint target,
+                   const TouchFacts& touch) {
+  if (touch.contacts > 1) return Verdict::kTwoFingers;
+  if (touch.ms_since_last && *touch.ms_since_last < kMinimumTouchGapMs) return Verdict::kTooSoon;
+  const auto prediction = PredictTouch(screen, targets_done, touches_done, target);
+  if (!prediction) {
+    // The far half: nearer to the target's mirror image through the centre than to the target.
+    const ClientPoint mirror{screen.width - target.x, screen.height - target.y};
+    const double to_target = DistanceMm(screen, touch.at, target);
+    const double to_mirror = DistanceMm(screen, touch.at, mirror);
+    return to_mirror < to_target ? Verdict::kFarHalf : Verdict::kAccepted;
+  }
+  const double off =
+      DistanceMm(screen.scale, touch.at.x - prediction->at.x, touch.at.y - prediction->at.y);
+  return off > prediction->allowed_mm ? Verdict::kOffPrediction : Verdict::kAccepted;
+}
+
+// ---- the run ----
+
+KioskCalibrationRun::KioskCalibrationRun(const KioskOptions& options, const KioskScreen& screen,
+                                         std::int64_t now_ms)
+    : options_(options),
+      screen_(screen),
+      targets_(KioskTargets(options.points, screen.width, screen.height)),
+      check_target_(CheckTarget(screen.width, screen.height)),
+      last_touch_ms_(now_ms),
+      state_since_ms_(now_ms) {
+  touches_.reserve(targets_.size());
+}
+
+ClientPoint KioskCalibrationRun::current_target() const {
+  return checking() ? check_target_ : targets_[std::min(current(), targets_.size() - 1)];
+}
+
+void KioskCalibrationRun::Touch(ClientPoint at, int contacts, std::int64_t now_ms) {
+  const std::optional<std::int64_t> gap =
+      touched_yet_ ? std::optional<std::int64_t>(now_ms - last_touch_ms_) : std::nullopt;
+  last_touch_ms_ = now_ms;
+  touched_yet_ = true;
+  if (state_ != State::kAwaitingTouch) return;  // the mark or the result shows: not judged
+  pending_ = at;
+  if (checking()) {
+    // The check touch is judged against the fitted matrix like any other.
+    last_verdict_ = JudgeTouch(screen_, targets_, touches_, check_target_, {at, contacts, gap});
+    Handle(last_verdict_ == Verdict::kAccepted ? Event::kChecked : Event::kRefused, now_ms);
+    return;
+  }
+  last_verdict_ = JudgeTouch(screen_, std::span(targets_).first(touches_.size()), touches_,
+                             current_target(), {at, contacts, gap});
+  if (last_verdict_ != Verdict::kAccepted) return Handle(Event::kRefused, now_ms);
+  if (current() + 1 < targets_.size()) return Handle(Event::kAccepted, now_ms);
+  std::vector<ClientPoint> touched = touches_;
+  touched.push_back(at);
+  Handle(FitCalibration(touched, targets_) ? Event::kFitted : Event::kDegenerate, now_ms);
+}
+
+void KioskCalibrationRun::Tick(std::int64_t now_ms) {
+  switch (state_) {
+    case State::kAwaitingTouch:
+      if (options_.timeout_ms > 0 && now_ms - last_touch_ms_ >= options_.timeout_ms) {
+        Handle(Event::kTimedOut, now_ms);
+      }
+      return;
+    case State::kRefused:
+      if (now_ms - state_since_ms_ >= kRefusalMs) Handle(Event::kRefusalOver, now_ms);
+      return;
+    case State::kShowingResult:
+      if (now_ms - state_since_ms_ >= kResultMs) Handle(Event::kResultOver, now_ms);
+      return;
+    case State::kEnded:
+      return;
+  }
+}
+
+void KioskCalibrationRun::Cancel(std::int64_t now_ms) {
+  Handle(state_ == State::kShowingResult ? Event::kResultOver : Event::kCancelled, now_ms);
+}
+
+void KioskCalibrationRun::Handle(Event event, std::int64_t now_ms) {
+  const State from = state_;
+  const Step step = StepFrom(from, event);
+  state_ = step.next;
+  if (state_ != from) state_since_ms_ = now_ms;
+  if (observer_ != nullptr) {
+    const UtcTime at = FromEpochMilliseconds(now_ms);
+    ReportTransition(observer_, kMachineName, from, event, state_, at);
+  }
+  Run(step.action, now_ms);
+}
+
+KioskCalibrationRun::Step KioskCalibrationRun::StepFrom(State from, Event event) const {
+  switch (from) {
+    case State::kAwaitingTouch:
+      return OnAwaitingTouch(event);
+    case State::kRefused:
+      return OnRefused(event);
+    case State::kShowingResult:
+      return OnShowingResult(event);
+    case State::kEnded:
+      return OnEnded(event);
+  }
+  return {from, Action::kNone};
+}
+
+KioskCalibrationRun::Step KioskCalibrationRun::OnAwaitingTouch(Event event) const {
+  switch (event) {
+    case Event::kAccepted:
+    case Event::kFitted:
+      return {State::kAwaitingTouch, Action::kRecord};
+    case Event::kDegenerate:
+    case Event::kChecked:
+      return {State::kShowingResult, Action::kShowResult};
+    case Event::kRefused:
+      return {State::kRefused, Action::kShowRefusal};
+    case Event::kTimedOut:
+    case Event::kCancelled:
+      return {State::kEnded, Action::kEndCancelled};
+    case Event::kRefusalOver:
+    case Event::kResultOver:
+      return {State::kAwaitingTouch, Action::kNone};
+  }
+  return {State::kAwaitingTouch, Action::kNone};
+}
+
+KioskCalibrationRun::Step KioskCalibrationRun::OnRefused(Event event) const {
+  switch (event) {
+    case Event::kRefusalOver:
+      return {State::kAwaitingTouch, Action::kNone};
+    case Event::kCancelled:
+    case Event::kTimedOut:
+      return {State::kEnded, Action::kEndCancelled};
+    case Event::kAccepted:
+    case Event::kFitted:
+    case Event::kDegenerate:
+    case Event::kChecked:
+    case Event::kRefused:
+    case Event::kResultOver:
+      return {State::kRefused, Action::kNone};
+  }
+  return {State::kRefused, Action::kNone};
+}
+
+KioskCalibrationRun::Step KioskCalibrationRun::OnShowingResult(Event event) const {
+  switch (event) {
+    case Event::kResultOver:
+      return {State::kEnded, Action::kEndWithResult};
+    case Event::kAccepted:
+    case Event::kFitted:
+    case Event::kDegenerate:
+    case Event::kChecked:
+    case Event::kRefused:
+    case Event::kRefusalOver:
+    case Event::kTimedOut:
+    case Event::kCancelled:
+      return {State::kShowingResult, Action::kNone};
+  }
+  return {State::kShowingResult, Action::kNone};
+}
+
+KioskCalibrationRun::Step KioskCalibrationRun::OnEnded(Event) const {
+  return {State::kEnded, Action::kNone};
+}
+
+void KioskCalibrationRun::Run(Action action, std::int64_t) {
+  switch (action) {
+    case Action::kNone:
+      return;
+    case Action::kRecord:
+      touches_.push_back(pending_);
+      return;
+    case Action::kShowRefusal:
+      return;
+    case Action::kShowResult: {
+      KioskResult result;
+      std::vector<ClientPoint> touched = touches_;
+      if (!checking()) touched.push_back(pending_);  // the last fit touch, when degenerate
+      const auto matrix = FitCalibration(touched, targets_);
+      result.degenerate = !matrix;
+      if (matrix) {
+        result.matrix = *matrix;
+        result.fit = FitResidual(*matrix, touched, targets_, screen_.scale);
+        result.check = PointError(*matrix, pending_, check_target_, screen_.scale);
+        result.passed = result.check.mm <= options_.max_error_mm;
+      }
+      result_ = result;
+      exit_ = result.degenerate
+                  ? KioskExit::kDegenerate
+                  : (result.passed ? KioskExit::kCalibrated : KioskExit::kCheckFailed);
+      return;
+    }
+    case Action::kEndCancelled:
+      exit_ = KioskExit::kCancelled;
+      return;
+    case Action::kEndWithResult:
+      return;
+  }
+}
+
+std::string_view ToString(KioskCalibrationRun::State state) {
+  using State = KioskCalibrationRun::State;
+  switch (state) {
+    case State::kAwaitingTouch:
+      return "awaiting-touch";
+    case State::kRefused:
+      return "refused";
+    case State::kShowingResult:
+      return "showing-result";
+    case State::kEnded:
+      return "ended";
+  }
+  return "?";
+}
+
+std::string_view ToString(KioskCalibrationRun::Event event) {
+  using Event = KioskCalibrationRun::Event;
+  switch (event) {
+    case Event::kAccepted:
+      return "accepted";
+    case Event::kFitted:
+      return "fitted";
+    case Event::kDegenerate:
+      return "degenerate";
+    case Event::kChecked:
+      return "checked";
+    case Event::kRefused:
+      return "refused";
+    case Event::kRefusalOver:
+      return "refusal-over";
+    case Event::kResultOver:
+      return "result-over";
+    case Event::kTimedOut:
+      return "timed-out";
+    case Event::kCancelled:
+      return "cancelled";
+  }
+  return "?";
+}
+
+// ---- stored values ----
+
+std::string IsoUtcText(const UtcTime& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", unsigned{t.year},
+                unsigned{t.month}, unsigned{t.day}, unsigned{t.hour}, unsigned{t.minute},
+                unsigned{t.second});
+  return text;
+}
+
+SavedMonitorValues SaveMonitorValues(SettingsStore& store, std::int32_t monitor) {
+  SavedMonitorValues saved{monitor, {}};
+  const ScopedKey general =
+      OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kQueryValue);
+  for (const MonitorDefault& value : kCalibrationValues) {
+    const std::string name = schema::NumberedName(value.format, monitor);
+    const auto text = general ? ReadText(store, general.get(), name) : std::nullopt;
+    saved.texts.emplace_back(GeneralEntry(value.format, monitor),
+                             text && text->length > 0 ? std::string(text->view()) : value.text);
+  }
+  return saved;
+}
+
+bool RestoreMonitorValues(SettingsStore& store, const SavedMonitorValues& saved) {
+  return WriteBatch(store, [&](RegistryBatchWriter& writer) {
+    for (const auto& [name, text] : saved.texts)
+      writer.SetText(name, text);
+  });
+}
+
+bool WriteIdentity(SettingsStore& store, std::int32_t monitor) {
+  return WriteBatch(store, [&](RegistryBatchWriter& writer) {
+    for (const MonitorDefault& value : kCalibrationValues) {
+      writer.SetText(GeneralEntry(value.format, monitor), value.text);
+    }
+  });
+}
+
+bool WriteKioskCalibration(SettingsStore& store, std::int32_t monitor, const KioskResult& result,
+                           const UtcTime& now) {
+  const CalibrationMatrix& m = result.matrix;
+  return WriteBatch(store, [&](RegistryBatchWriter& writer) {
+    const std::pair<const char*, std::int64_t> values[] = {
+        {schema::kMonXFormat, 0},
+        {schema::kMonYFormat, 0},
+        {schema::kMonXZoomAFormat, 10000},
+        {schema::kMonYZoomAFormat, 10000},
+        {schema::kMonAnFormat, m.An},
+        {schema::kMonBnFormat, m.Bn},
+        {schema::kMonCnFormat, m.Cn},
+        {schema::kMonDnFormat, m.Dn},
+        {schema::kMonEnFormat, m.En},
+        {schema::kMonFnFormat, m.Fn},
+        {schema::kMonDividerFormat, m.Divider},
+        {kMonCheckErrorUmFormat, result.check.micrometres()},
+        {kMonFitErrorUmFormat, result.fit.micrometres()}};
+    for (const auto& [format, value] : values)
+      writer.SetInteger(GeneralEntry(format, monitor), value);
+    writer.SetText(GeneralEntry(kMonCalibratedAtFormat, monitor), IsoUtcText(now));
+  });
+}
+
+}  // namespace zorvik::panel
