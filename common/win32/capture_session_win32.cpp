@@ -25,7 +25,7 @@ std::string CaptureSession::Folder() const {
       if (!folder->view().empty()) return std::string(folder->view());
     }
   }
-  return ProgramFolder() + "\\Capture";
+  return ServiceDataFolder() + "\\Capture";
 }
 
 void CaptureSession::BeginIfAsked(std::span<const int> numbers) {

@@ -1,7 +1,7 @@
 // The stream captures of one service, one per device number, and the rule that starts them: at
 // a settings load, a non-zero CaptureSeconds under Diagnostics captures every served device for
-// that many seconds into CaptureFolder (or "Capture" beside the program); when the last capture
-// has ended, CaptureSeconds is set back to 0.
+// that many seconds into CaptureFolder (or "Capture" in the services' data folder); when the last
+// capture has ended, CaptureSeconds is set back to 0.
 #pragma once
 
 #include <array>

@@ -1,7 +1,9 @@
-// The service log.
+// The services' data folder and log.
 #include "common/win32/service_log_win32.h"
 
 #include <windows.h>
+// Needs windows.h first.
+#include <shlobj.h>
 
 #include <string>
 
@@ -11,6 +13,24 @@
 
 namespace zorvik {
 
+namespace {
+constexpr char kDataFolderName[] = "Zorvik Touch";
+}  // namespace
+
+std::string ServiceDataFolder() {
+  char common[MAX_PATH] = {};
+  if (FAILED(
+          SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common)) ||
+      common[0] == '\0') {
+    return ProgramFolder();
+  }
+  std::string folder = std::string(common) + "\\" + kDataFolderName;
+  // Setup creates it with the users' rights; this one (a service started before setup ever ran,
+  // or after the folder was deleted) inherits the ProgramData folder's.
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
 void LogLine(std::string_view line) {
   SYSTEMTIME now{};
   GetSystemTime(&now);
@@ -18,7 +38,7 @@ void LogLine(std::string_view line) {
                    now.wMinute, now.wSecond, now.wMilliseconds};
   const std::string text = CaptureText::TimeText(at) + " " + std::string(line) + "\r\n";
   OutputDebugStringA(text.c_str());
-  const std::string path = ProgramFolder() + "\\" + ProgramName() + ".log";
+  const std::string path = ServiceDataFolder() + "\\" + ProgramName() + ".log";
   const ScopedFileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;

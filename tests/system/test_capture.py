@@ -13,7 +13,6 @@ from serlink_fixture import SerlinkTest
 from usblink_fixture import BUILD, UsblinkTest
 
 DIAGNOSTICS = "Diagnostics"
-USBLINK_LOG = os.path.join(BUILD, "usbsvc", "win32", "Usblink.log")
 
 
 def windows_path(path):
@@ -27,8 +26,11 @@ class CaptureTest(UsblinkTest):
         self.folder = os.path.join(BUILD, "sim", "capture")
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
-        if os.path.exists(USBLINK_LOG):
-            os.remove(USBLINK_LOG)
+        # The services write where a standard user may: the common data folder.
+        self.usblink_log = os.path.join(self.world.prefix, "drive_c", "ProgramData",
+                                        "Zorvik Touch", "Usblink.log")
+        if os.path.exists(self.usblink_log):
+            os.remove(self.usblink_log)
 
     def capture_seconds(self):
         out = subprocess.run(["wine", "reg", "query",
@@ -98,6 +100,22 @@ class UsblinkCapture(CaptureTest):
         effects = self.replay(capture, "--device-path", controller.path)
         self.assertEqual([e["mouse"] for e in effects if "mouse" in e], self.records(received))
 
+    def test_without_a_capture_folder_the_capture_goes_to_the_data_folder(self):
+        # Not beside the program: under Program Files the service's standard token may not write.
+        controller = self.serve()
+        default = os.path.join(os.path.dirname(self.usblink_log), "Capture")
+        shutil.rmtree(default, ignore_errors=True)
+        self.set_dword(DIAGNOSTICS, "CaptureSeconds", 2)
+        self.assertEqual(self.touchctl("set", "usb", "setupchange")[0], 0)
+        controller.down(4000, 4000)
+        controller.up(4000, 4000)
+        capture = os.path.join(default, "USB01.txt")
+        self.wait_until(lambda: os.path.isfile(capture) and
+                        "# capture ended" in open(capture, errors="replace").read(), 15,
+                        "the capture in the data folder")
+        with open(self.usblink_log) as log:
+            self.assertIn("into C:\\ProgramData\\Zorvik Touch\\Capture", log.read())
+
     def test_a_file_that_takes_no_data_leaves_the_service_serving(self):
         # The capture file is a pipe nobody reads: its writes stall as on a dead disk.
         controller = self.serve()
@@ -122,7 +140,7 @@ class UsblinkCapture(CaptureTest):
         self.wait_until(lambda: self.capture_seconds() == 0, 10, "the capture to end")
         self.assertEqual(self.touchctl("set", "usb", "exit")[0], 0)
         self.assertEqual(self.process.wait(timeout=10), 0)
-        with open(USBLINK_LOG) as log:
+        with open(self.usblink_log) as log:
             self.assertIn("did not take the data", log.read())
 
 
