@@ -1,34 +1,44 @@
-// setuphelp: the two things the setup program and its uninstaller need from Windows that their
-// script cannot do by itself: ending both touch services, and opening the General settings key
-// to every local user (Clicktog writes it without elevation).
+// setuphelp: what the setup program and its uninstaller need from Windows that their script
+// cannot do by itself: ending and starting the touch services, and the rights of the settings
+// key, the services' data folder and the installation folder.
 //   setuphelp stop-services [MS]   set each running service's exit event, then wait up to MS ms
 //                                  (default 10000) for the service processes to end
-//   setuphelp grant-general        create Software\ZorvikTouchParam\General when missing and give
-//                                  the local Users group full access to it
-//   setuphelp show-general-acl     print the key's access list (SDDL), for support
+//   setuphelp start-services DIR   start DIR's Usblink.exe and Serlink.exe as the signed-in user
+//                                  (the desktop shell's token); nothing without a shell
+//   setuphelp grant-settings       open Software\ZorvikTouchParam to the interactive users (and
+//                                  take back the full access older versions gave on General)
+//   setuphelp prepare-data-folder  create the services' data folder, writable by users
+//   setuphelp secure-folder DIR    give the installation folder Program Files' rights unless it
+//                                  is inside Program Files already
+//   setuphelp show-key-acl [SUBKEY]  print the settings key's access list (SDDL), for support
+//   setuphelp show-folder-acl DIR  print a folder's access list (SDDL), for support
+//   setuphelp print-sddl           print the rights the three commands above give
 //   setuphelp run-drvsetup         run drvsetup.exe of this folder in this folder, its output
 //                                  with ours
 // Lines go to standard output, or with `--log FILE` first to the end of FILE: the setup program
 // reads that file into its log (under Wine, output captured through a pipe went missing now and
 // then). Built for the windows subsystem, so that the setup program opens no console for it.
-// Exit code 0 when done, 1 when a service is still running at the time-out, the key cannot be
-// changed or drvsetup cannot be run, 2 for bad usage.
+// Exit code 0 when done, 1 when a service is still running at the time-out, rights cannot be
+// set, a service cannot be started or drvsetup cannot be run, 2 for bad usage.
 #include <windows.h>
 // These need windows.h first.
 #include <aclapi.h>
 #include <sddl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/kernel_object_names.h"
 #include "common/settings_schema.h"
 #include "common/win32/handle_win32.h"
+#include "common/win32/service_log_win32.h"
 #include "common/win32/system_win32.h"
 
 namespace {
@@ -36,8 +46,26 @@ namespace {
 using namespace zorvik;
 
 constexpr char kUsage[] =
-    "usage: setuphelp [--log FILE] stop-services [MS] | grant-general | show-general-acl |\n"
-    "                              run-drvsetup\n";
+    "usage: setuphelp [--log FILE] stop-services [MS] | start-services DIR | grant-settings |\n"
+    "                 prepare-data-folder | secure-folder DIR | show-key-acl [SUBKEY] |\n"
+    "                 show-folder-acl DIR | print-sddl | run-drvsetup\n";
+
+// The rights setup gives, in one place.
+// Interactive users on Software\ZorvikTouchParam and every key below it: read, set values,
+// create subkeys and delete (the services and the panel delete and recreate the device lists,
+// Clicktog writes General). Not WRITE_DAC or WRITE_OWNER: no user may change who else has access.
+constexpr char kSettingsKeyAces[] =
+    "(A;CI;0x3001f;;;IU)";  // KEY_READ|SET_VALUE|CREATE_SUB_KEY|DELETE
+// Users on the services' data folder, its files and subfolders: modify (read, write, execute,
+// delete), so that logs and captures one user's services began, another's go on with.
+constexpr char kDataFolderAces[] = "(A;OICI;0x1301bf;;;BU)";
+// An installation folder outside Program Files gets Program Files' rights: nobody but the system
+// and the administrators may change the programs the elevated panel starts.
+constexpr char kInstallFolderSddl[] =
+    "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";  // users: read and execute
+// A key without any access list (Wine's) is open to everybody; ours must not shut out the system
+// and the administrators, which is what adding one entry to "nothing" would do.
+constexpr char kNoAclBase[] = "(A;CI;KA;;;SY)(A;CI;KA;;;BA)";
 constexpr DWORD kDefaultStopTimeoutMs = 10000;
 constexpr DWORD kPollMs = 100;
 constexpr DWORD kDrvsetupTimeoutMs = 120000;
@@ -187,94 +215,364 @@ int Fail(const char* what, DWORD error) {
   return 1;
 }
 
-// Whether `dacl` already lets `sid` open the key and its subkeys with full access.
-bool GrantsFullAccess(PACL dacl, PSID sid) {
+// A security descriptor parsed from SDDL, and its access list.
+struct Sddl {
+  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  PACL dacl = nullptr;
+};
+
+bool Parse(const std::string& text, Sddl& out) {
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  return ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1,
+                                                              out.descriptor.put(), nullptr) &&
+         GetSecurityDescriptorDacl(out.descriptor.get(), &present, &out.dacl, &defaulted) &&
+         present && out.dacl != nullptr;
+}
+
+std::vector<const ACE_HEADER*> Entries(PACL acl) {
+  std::vector<const ACE_HEADER*> entries;
   ACL_SIZE_INFORMATION size{};
-  if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
+  if (acl == nullptr || !GetAclInformation(acl, &size, sizeof size, AclSizeInformation))
+    return entries;
   for (DWORD i = 0; i < size.AceCount; ++i) {
     void* ace = nullptr;
-    if (!GetAce(dacl, i, &ace)) continue;
-    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-    if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-    if ((allowed->Header.AceFlags & INHERIT_ONLY_ACE) != 0 ||
-        (allowed->Header.AceFlags & CONTAINER_INHERIT_ACE) == 0) {
-      continue;
+    if (GetAce(acl, i, &ace)) entries.push_back(static_cast<const ACE_HEADER*>(ace));
+  }
+  return entries;
+}
+
+bool Inherited(const ACE_HEADER* ace) {
+  return (ace->AceFlags & INHERITED_ACE) != 0;
+}
+
+// The allowed entry's trustee and rights; false for any other kind of entry.
+bool Allowed(const ACE_HEADER* ace, PSID& sid, ACCESS_MASK& mask) {
+  if (ace->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+  const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(ace);
+  sid = const_cast<DWORD*>(&allowed->SidStart);
+  mask = allowed->Mask;
+  return true;
+}
+
+// An explicit entry that allows `trustee` more than `at_most`.
+bool ExplicitGrantBeyond(const ACE_HEADER* ace, PSID trustee, ACCESS_MASK at_most) {
+  PSID sid = nullptr;
+  ACCESS_MASK mask = 0;
+  return !Inherited(ace) && Allowed(ace, sid, mask) && EqualSid(sid, trustee) &&
+         (mask & ~at_most) != 0;
+}
+
+// `current`'s explicit entries except those `drop` picks, then `added`'s entries, then
+// `current`'s inherited ones: explicit before inherited, as Windows orders them. Running it
+// again with the same `added` and a `drop` that picks those entries changes nothing.
+class MergedAcl {
+ public:
+  MergedAcl(PACL current, PACL added, const std::function<bool(const ACE_HEADER*)>& drop) {
+    std::vector<const ACE_HEADER*> kept;
+    for (const ACE_HEADER* ace : Entries(current)) {
+      if (Inherited(ace)) continue;
+      if (drop(ace)) {
+        ++dropped_;
+      } else {
+        kept.push_back(ace);
+      }
     }
-    if ((allowed->Mask & KEY_ALL_ACCESS) != KEY_ALL_ACCESS) continue;
-    if (EqualSid(const_cast<DWORD*>(&allowed->SidStart), sid)) return true;
+    for (const ACE_HEADER* ace : Entries(added))
+      kept.push_back(ace);
+    for (const ACE_HEADER* ace : Entries(current)) {
+      if (Inherited(ace)) kept.push_back(ace);
+    }
+    DWORD size = sizeof(ACL);
+    for (const ACE_HEADER* ace : kept)
+      size += ace->AceSize;
+    buffer_.assign((size + sizeof(DWORD) - 1) / sizeof(DWORD), 0);
+    ok_ = InitializeAcl(get(), size, ACL_REVISION) != FALSE;
+    for (const ACE_HEADER* ace : kept) {
+      ok_ = ok_ && AddAce(get(), ACL_REVISION, MAXDWORD, const_cast<ACE_HEADER*>(ace),
+                          ace->AceSize) != FALSE;
+    }
+  }
+  bool ok() const { return ok_; }
+  PACL get() { return reinterpret_cast<PACL>(buffer_.data()); }
+  int dropped() const { return dropped_; }
+
+ private:
+  std::vector<DWORD> buffer_;  // DWORD-aligned, as an ACL must be
+  bool ok_ = false;
+  int dropped_ = 0;
+};
+
+// The access list as SDDL, for the log: Wine keeps no folder's list, so the tests read what was
+// applied here.
+std::string DaclText(PACL dacl, bool protect) {
+  SECURITY_DESCRIPTOR descriptor{};
+  ScopedLocal<LPSTR> text;
+  if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+      !SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE) ||
+      (protect &&
+       !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          &descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr)) {
+    return "(cannot be shown)";
+  }
+  return text.get();
+}
+
+struct WellKnownSid {
+  explicit WellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    DWORD size = sizeof bytes;
+    ok = CreateWellKnownSid(type, nullptr, bytes, &size) != FALSE;
+  }
+  PSID get() { return bytes; }
+  BYTE bytes[SECURITY_MAX_SID_SIZE] = {};
+  bool ok = false;
+};
+
+// The key's access list, or the system's and the administrators' full access when it has none.
+DWORD ReadKeyDacl(HKEY key, ScopedLocal<PSECURITY_DESCRIPTOR>& descriptor, Sddl& base, PACL& dacl) {
+  const DWORD error = GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, &dacl, nullptr, descriptor.put());
+  if (error != ERROR_SUCCESS) return error;
+  if (dacl == nullptr) {
+    if (!Parse(std::string("D:") + kNoAclBase, base)) return GetLastError();
+    dacl = base.dacl;
+  }
+  return ERROR_SUCCESS;
+}
+
+// Older versions gave the Users group full access on General, including its access list and
+// owner: taken back at every installation (the root key's entry covers General now).
+int RevokeGeneralFullAccess(PSID users) {
+  ScopedKey key;
+  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, schema::kGeneralKey, 0,
+                             READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, key.put());
+  if (error == ERROR_FILE_NOT_FOUND) return 0;
+  if (error != ERROR_SUCCESS) return Fail("Opening the General settings key", error);
+  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  PACL current = nullptr;
+  error = static_cast<LONG>(GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
+                                            nullptr, nullptr, &current, nullptr, descriptor.put()));
+  if (error != ERROR_SUCCESS) return Fail("Reading General's access list", error);
+  if (current == nullptr) return 0;
+  MergedAcl updated(current, nullptr, [users](const ACE_HEADER* ace) {
+    return ExplicitGrantBeyond(ace, users, KEY_READ);
+  });
+  if (!updated.ok()) return Fail("Building General's access list", GetLastError());
+  if (updated.dropped() == 0) return 0;
+  error = static_cast<LONG>(SetSecurityInfo(
+      key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, updated.get(), nullptr));
+  if (error != ERROR_SUCCESS) return Fail("Writing General's access list", error);
+  Print("Software\\ZorvikTouchParam\\General: the Users group's own full access removed\n");
+  return 0;
+}
+
+int GrantSettings() {
+  WellKnownSid interactive(WinInteractiveSid);
+  WellKnownSid users(WinBuiltinUsersSid);
+  Sddl wanted;
+  if (!interactive.ok || !users.ok || !Parse(std::string("D:") + kSettingsKeyAces, wanted))
+    return Fail("Building the settings key's access list", GetLastError());
+
+  ScopedKey key;
+  LONG error =
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, schema::kRootKey, 0, nullptr, 0,
+                      READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, key.put(), nullptr);
+  if (error != ERROR_SUCCESS) return Fail("Opening the settings key", error);
+  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  Sddl base;
+  PACL current = nullptr;
+  error = static_cast<LONG>(ReadKeyDacl(key.get(), descriptor, base, current));
+  if (error != ERROR_SUCCESS) return Fail("Reading the settings key's access list", error);
+  // The interactive users' entry is replaced, never added twice (each upgrade runs this).
+  MergedAcl updated(current, wanted.dacl, [&interactive](const ACE_HEADER* ace) {
+    return ExplicitGrantBeyond(ace, interactive.get(), 0);
+  });
+  if (!updated.ok()) return Fail("Building the settings key's access list", GetLastError());
+  error = static_cast<LONG>(SetSecurityInfo(
+      key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, updated.get(), nullptr));
+  if (error != ERROR_SUCCESS) return Fail("Writing the settings key's access list", error);
+  Print(
+      "Software\\ZorvikTouchParam: interactive users may read, set values, create and delete "
+      "subkeys\n");
+  return RevokeGeneralFullAccess(users.get());
+}
+
+int PrepareDataFolder() {
+  const std::string folder = ServiceDataFolder();
+  if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return Fail(("Creating " + folder).c_str(), GetLastError());
+  WellKnownSid users(WinBuiltinUsersSid);
+  Sddl wanted;
+  if (!users.ok || !Parse(std::string("D:") + kDataFolderAces, wanted))
+    return Fail("Building the data folder's access list", GetLastError());
+  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  PACL current = nullptr;
+  DWORD error = GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                      nullptr, nullptr, &current, nullptr, descriptor.put());
+  if (error != ERROR_SUCCESS) return Fail("Reading the data folder's access list", error);
+  MergedAcl updated(current, wanted.dacl, [&users](const ACE_HEADER* ace) {
+    return ExplicitGrantBeyond(ace, users.get(), 0);
+  });
+  if (!updated.ok()) return Fail("Building the data folder's access list", GetLastError());
+  error = SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
+                                DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, updated.get(), nullptr);
+  if (error != ERROR_SUCCESS) return Fail("Writing the data folder's access list", error);
+  Print("Service logs and captures: %s (users may write)\n", folder.c_str());
+  Print("%s: %s\n", folder.c_str(), DaclText(updated.get(), false).c_str());
+  return 0;
+}
+
+// Whether `path` is `folder` or below it (no regard to case).
+bool Within(const std::string& path, const char* folder) {
+  const std::size_t length = std::strlen(folder);
+  if (length == 0 || path.size() < length) return false;
+  if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.data(), static_cast<int>(length),
+                     folder, static_cast<int>(length)) != CSTR_EQUAL) {
+    return false;
+  }
+  return path.size() == length || path[length] == '\\' || folder[length - 1] == '\\';
+}
+
+bool InsideProgramFiles(const std::string& path) {
+  for (const int id : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
+    char folder[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder)) &&
+        Within(path, folder)) {
+      return true;
+    }
   }
   return false;
 }
 
-int GrantGeneral() {
-  ScopedKey key;
-  LONG error =
-      RegCreateKeyExA(HKEY_LOCAL_MACHINE, schema::kGeneralKey, 0, nullptr, 0,
-                      READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, key.put(), nullptr);
-  if (error != ERROR_SUCCESS) return Fail("Opening the General settings key", error);
-
-  PACL current = nullptr;
-  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
-  error = GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                          &current, nullptr, descriptor.put());
-  if (error != ERROR_SUCCESS) return Fail("Reading the key's access list", error);
-  // A key without an access list is open to everybody; the new list must not shut out the
-  // system and the administrators, which is what adding one entry to "nothing" would do.
-  ScopedLocal<PSECURITY_DESCRIPTOR> base;
-  if (current == nullptr) {
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:(A;CI;KA;;;SY)(A;CI;KA;;;BA)", SDDL_REVISION_1, base.put(), nullptr) ||
-        !GetSecurityDescriptorDacl(base.get(), &present, &current, &defaulted)) {
-      return Fail("Building an access list", GetLastError());
-    }
-  }
-
-  BYTE users[SECURITY_MAX_SID_SIZE];
-  DWORD users_size = sizeof users;
-  if (!CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &users_size)) {
-    return Fail("Naming the Users group", GetLastError());
-  }
-  // Each upgrade runs this again; Wine's SetEntriesInAcl would add the same entry once more.
-  if (GrantsFullAccess(current, users)) {
-    Print("Software\\ZorvikTouchParam\\General: the Users group has full access\n");
+int SecureFolder(const std::string& folder) {
+  if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return Fail(("Finding " + folder).c_str(), GetLastError());
+  if (InsideProgramFiles(folder)) {
+    Print("%s: inside Program Files, whose rights it inherits\n", folder.c_str());
     return 0;
   }
-  EXPLICIT_ACCESS_A grant{};
-  // Full access: Clicktog and the services open the key with KEY_ALL_ACCESS.
-  grant.grfAccessPermissions = KEY_ALL_ACCESS;
-  grant.grfAccessMode = GRANT_ACCESS;
-  grant.grfInheritance = SUB_CONTAINERS_ONLY_INHERIT;  // keys have no "objects"
-  grant.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  grant.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-  grant.Trustee.ptstrName = reinterpret_cast<LPSTR>(users);
-  ScopedLocal<PACL> updated;
-  error = SetEntriesInAclA(1, &grant, current, updated.put());
-  if (error != ERROR_SUCCESS) return Fail("Adding the Users group to the access list", error);
-  error = SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                          updated.get(), nullptr);
-  if (error != ERROR_SUCCESS) return Fail("Writing the key's access list", error);
-  Print("Software\\ZorvikTouchParam\\General: full access for the Users group\n");
+  Sddl wanted;
+  if (!Parse(kInstallFolderSddl, wanted))
+    return Fail("Building the installation folder's access list", GetLastError());
+  // Protected: the entries of the folder above (a custom folder's parent often lets
+  // authenticated users modify) no longer reach the programs.
+  const DWORD error =
+      SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, wanted.dacl, nullptr);
+  if (error != ERROR_SUCCESS) return Fail("Writing the installation folder's access list", error);
+  Print("%s: the rights of Program Files (users may read and run, not change)\n", folder.c_str());
+  Print("%s: %s\n", folder.c_str(), DaclText(wanted.dacl, true).c_str());
   return 0;
 }
 
-int ShowGeneralAcl() {
-  ScopedKey key;
-  const LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, schema::kGeneralKey, 0,
-                                   READ_CONTROL | KEY_WOW64_64KEY, key.put());
-  if (error != ERROR_SUCCESS) return Fail("Opening the General settings key", error);
-  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
-  const DWORD read = GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
-                                     nullptr, nullptr, nullptr, descriptor.put());
-  if (read != ERROR_SUCCESS) return Fail("Reading the key's access list", read);
+int PrintDacl(PSECURITY_DESCRIPTOR descriptor) {
   ScopedLocal<LPSTR> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
-          descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr)) {
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr)) {
     return Fail("Printing the access list", GetLastError());
   }
   Print("%s\n", text.get());
   return 0;
+}
+
+int ShowKeyAcl(const char* subkey) {
+  std::string path = schema::kRootKey;
+  if (subkey != nullptr) path = path + "\\" + subkey;
+  ScopedKey key;
+  const LONG error =
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | KEY_WOW64_64KEY, key.put());
+  if (error != ERROR_SUCCESS) return Fail(("Opening " + path).c_str(), error);
+  DWORD size = 0;
+  RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+  std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
+  size = static_cast<DWORD>(descriptor.size() * sizeof(DWORD));
+  const LONG read =
+      RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.data(), &size);
+  if (read != ERROR_SUCCESS) return Fail("Reading the key's access list", read);
+  return PrintDacl(descriptor.data());
+}
+
+int ShowFolderAcl(const char* folder) {
+  DWORD size = 0;
+  GetFileSecurityA(folder, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
+  if (!GetFileSecurityA(folder, DACL_SECURITY_INFORMATION, descriptor.data(),
+                        static_cast<DWORD>(descriptor.size() * sizeof(DWORD)), &size)) {
+    return Fail("Reading the folder's access list", GetLastError());
+  }
+  return PrintDacl(descriptor.data());
+}
+
+int PrintSddl() {
+  Print("settings key: D:%s\ndata folder: D:%s\ninstallation folder: %s\n", kSettingsKeyAces,
+        kDataFolderAces, kInstallFolderSddl);
+  return 0;
+}
+
+std::wstring Wide(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(length > 0 ? length : 1, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+// The services start from the Run key as whoever signs in, with that user's standard token. The
+// setup program is elevated (or runs as another administrator, or in session 0 under a deployment
+// tool): started from it they would hold its rights until the next logoff. So they start with the
+// token of the signed-in user's shell, the way Microsoft shows for starting an unelevated
+// program from an elevated one, and not at all when this desktop has no shell.
+int StartServices(const std::string& folder) {
+  const HWND shell = GetShellWindow();
+  if (shell == nullptr) {
+    Print("No signed-in desktop user: Usblink.exe and Serlink.exe start at the next logon\n");
+    return 0;
+  }
+  DWORD shell_pid = 0;
+  GetWindowThreadProcessId(shell, &shell_pid);
+  const ScopedKernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shell_pid));
+  if (!process) return Fail("Opening the desktop shell's process", GetLastError());
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(process.get(), TOKEN_DUPLICATE, &raw))
+    return Fail("Opening the desktop shell's token", GetLastError());
+  const ScopedKernelHandle shell_token(raw);
+  raw = nullptr;
+  if (!DuplicateTokenEx(shell_token.get(),
+                        TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
+                            TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
+                        nullptr, SecurityImpersonation, TokenPrimary, &raw)) {
+    return Fail("Copying the desktop shell's token", GetLastError());
+  }
+  const ScopedKernelHandle token(raw);
+  int result = 0;
+  for (const Service& service : kServices) {
+    const std::string program = folder + "\\" + service.image;
+    std::wstring command = Wide("\"" + program + "\"");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessWithTokenW(token.get(), 0, Wide(program).c_str(), command.data(), 0, nullptr,
+                                 Wide(folder).c_str(), &startup, &started)) {
+      Print(
+          "%s could not be started as the signed-in user (error %lu); it starts at the next "
+          "logon\n",
+          service.image, GetLastError());
+      result = 1;
+      continue;
+    }
+    const ScopedKernelHandle thread(started.hThread);
+    const ScopedKernelHandle child(started.hProcess);
+    Print(
+        "%s started as the signed-in user (process %lu, with the token of the desktop shell, "
+        "process %lu)\n",
+        service.image, started.dwProcessId, shell_pid);
+  }
+  return result;
 }
 
 // drvsetup looks for the INF files in its working folder: both are this program's folder. Its
@@ -374,9 +672,18 @@ int main(int argc, char** argv) {
     }
     return StopServices(timeout_ms);
   }
+  if (count == 2) {
+    if (std::strcmp(args[0], "start-services") == 0) return StartServices(args[1]);
+    if (std::strcmp(args[0], "secure-folder") == 0) return SecureFolder(args[1]);
+    if (std::strcmp(args[0], "show-key-acl") == 0) return ShowKeyAcl(args[1]);
+    if (std::strcmp(args[0], "show-folder-acl") == 0) return ShowFolderAcl(args[1]);
+    return Usage();
+  }
   if (count != 1) return Usage();
-  if (std::strcmp(args[0], "grant-general") == 0) return GrantGeneral();
-  if (std::strcmp(args[0], "show-general-acl") == 0) return ShowGeneralAcl();
+  if (std::strcmp(args[0], "grant-settings") == 0) return GrantSettings();
+  if (std::strcmp(args[0], "prepare-data-folder") == 0) return PrepareDataFolder();
+  if (std::strcmp(args[0], "show-key-acl") == 0) return ShowKeyAcl(nullptr);
+  if (std::strcmp(args[0], "print-sddl") == 0) return PrintSddl();
   if (std::strcmp(args[0], "run-drvsetup") == 0) return RunDrvsetup();
   return Usage();
 }

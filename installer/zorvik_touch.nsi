@@ -1,7 +1,8 @@
 ; ZorvikTouchSetup.exe: installs the two touch services, the control panel, the click tool and
 ; the driver packages, starts the services at every logon, and registers an uninstaller. Over an
 ; installed version it first ends the running services so that their files can be replaced;
-; the settings under Software\ZorvikTouchParam stay.
+; the settings under Software\ZorvikTouchParam stay. It never starts a service itself: its
+; helper starts them as the signed-in user, or they start at the next logon.
 ;
 ; makensis gets the file locations from installer/CMakeLists.txt: VERSION, OUTFILE, USBLINK,
 ; SERLINK, ORBISK, CLICKTOG, DRVSETUP, SETUPHELP, INFDIR.
@@ -201,6 +202,17 @@ Section "Install"
   StrCpy $R8 "$PLUGINSDIR\setuphelp.exe"
   Call StopServices
 
+  ; A folder chosen with /D= outside Program Files would keep its parent's rights (often
+  ; "Authenticated Users: Modify"), and the elevated panel starts programs from it.
+  !insertmacro RUN_HELPER "" 'secure-folder "$INSTDIR"'
+  ${If} $0 != 0
+    !insertmacro Log "Stopped: the installation folder's rights could not be set (exit code 2)."
+    FileClose $Log
+    StrCpy $Log ""
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+
   ClearErrors
   File "${USBLINK}"
   File "${SERLINK}"
@@ -225,12 +237,18 @@ Section "Install"
   ; The control panel starts the click tool and the popup program from this folder.
   WriteRegStr HKLM "${PROGRAM_KEY}" "TargetDir" "$INSTDIR"
 
-  ; Clicktog writes ClickRightLeft under General as whoever is logged on.
+  ; The services (the device lists) and Clicktog (General) write the settings as whoever is
+  ; signed in; their logs and captures go to the common data folder.
   StrCpy $R8 "$INSTDIR\setuphelp.exe"
-  !insertmacro RUN_HELPER "" "grant-general"
+  !insertmacro RUN_HELPER "" "grant-settings"
   ${If} $0 != 0
-    !insertmacro Log "Warning: the General settings key stays writable by administrators only; \
-        Clicktog needs an administrator."
+    !insertmacro Log "Warning: the settings key stays writable by administrators only; the \
+        device lists stay empty and Clicktog needs an administrator."
+  ${EndIf}
+  !insertmacro RUN_HELPER "" "prepare-data-folder"
+  ${If} $0 != 0
+    !insertmacro Log "Warning: the services' data folder could not be prepared; their logs and \
+        captures may not be written."
   ${EndIf}
 
   WriteRegStr HKLM "${RUN_KEY}" "Usblink" '"$INSTDIR\Usblink.exe"'
@@ -263,13 +281,10 @@ Section "Install"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 
-  ClearErrors
-  Exec '"$INSTDIR\Usblink.exe"'
-  Exec '"$INSTDIR\Serlink.exe"'
-  ${If} ${Errors}
+  ; Not from this elevated process: they would keep its rights until the next logoff.
+  !insertmacro RUN_HELPER "" 'start-services "$INSTDIR"'
+  ${If} $0 != 0
     !insertmacro Log "Warning: a touch service could not be started; it starts at the next logon."
-  ${Else}
-    !insertmacro Log "Usblink.exe and Serlink.exe started."
   ${EndIf}
   !insertmacro Log "Done."
   FileClose $Log
@@ -330,7 +345,8 @@ Section "Uninstall"
   ${EndIf}
   remove:
   DeleteRegKey HKLM "${PARAM_KEY}"
-  DetailPrint "Settings removed."
+  RMDir /r "$APPDATA\${PRODUCT}"
+  DetailPrint "Settings, service logs and captures removed."
   settings_done:
 
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -1,6 +1,9 @@
 """ZorvikTouchSetup.exe under Wine, run silently as integrators do: installation into the default
-folder and into a chosen one, an upgrade over running services, uninstallation, and a service
-that does not end when told to."""
+folder and into a chosen one, an upgrade over running services, uninstallation, a service that
+does not end when told to, and the rights setup leaves: on the settings key, the services' data
+folder and a chosen folder, and the token the services it starts run with. Wine checks no
+rights, so the access lists are read back as SDDL, and a stand-in shell (setupkit) runs with the
+limited token a user's shell has under UAC."""
 
 import filecmp
 import ntpath
@@ -17,6 +20,8 @@ import usbsim
 
 SETUP = "installer/ZorvikTouchSetup.exe"
 SETUPHELP = "installer/setuphelp.exe"
+SETUPKIT = "testkit/setup/setupkit.exe"
+DATA_DIR = "C:\\ProgramData\\Zorvik Touch"
 DEFAULT_DIR = "C:\\Program Files\\Zorvik Touch"
 CHOSEN_DIR = "C:\\Kiosk Apps\\Zorvik Touch"
 BUILT = {
@@ -36,6 +41,44 @@ MENU_LINK = ("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Zorvik 
 USB_EXIT_EVENT = "Global\\MERIDAX_TOUCH_EVENT_3F98A_EXITPROC"
 SERVICE_STILL_RUNNING = 3
 
+# Access rights as SDDL writes them (two letters each) and the well-known trustees by alias.
+RIGHTS = {"GA": 0x10000000, "GX": 0x20000000, "GW": 0x40000000, "GR": 0x80000000,
+          "SD": 0x10000, "RC": 0x20000, "WD": 0x40000, "WO": 0x80000,
+          "CC": 0x1, "DC": 0x2, "LC": 0x4, "SW": 0x8, "RP": 0x10, "WP": 0x20, "DT": 0x40,
+          "LO": 0x80, "CR": 0x100, "KA": 0xF003F, "KR": 0x20019, "KW": 0x20006, "KX": 0x20019,
+          "FA": 0x1F01FF, "FR": 0x120089, "FW": 0x120116, "FX": 0x1200A0}
+TRUSTEES = {"S-1-5-4": "IU", "S-1-5-32-545": "BU", "S-1-5-32-544": "BA", "S-1-5-18": "SY",
+            "S-1-5-11": "AU", "S-1-1-0": "WD"}
+KEY_READ = 0x20019
+READS = KEY_READ | RIGHTS["GR"]
+WRITE_DAC_OR_OWNER = 0xC0000
+INTERACTIVE_KEY_RIGHTS = 0x3001F  # read, set value, create subkey, delete
+USERS_MODIFY = 0x1301BF
+USERS_READ_EXECUTE = 0x1200A9
+FULL = 0x1F01FF
+
+
+def dacl(sddl):
+    """(flags of the list, [(type, flags, mask, trustee)]) of an SDDL "D:" part."""
+    match = re.search(r"D:([A-Z]*)((\([^)]*\))*)", sddl)
+    assert match, sddl
+    entries = []
+    for entry in re.findall(r"\(([^)]*)\)", match.group(2)):
+        kind, flags, rights, _, _, trustee = entry.split(";")[:6]
+        if rights.lower().startswith("0x"):
+            mask = int(rights, 16)
+        else:
+            mask = 0
+            for k in range(0, len(rights), 2):
+                mask |= RIGHTS[rights[k:k + 2]]
+        entries.append((kind, "".join(sorted(re.findall("..", flags))),
+                        mask, TRUSTEES.get(trustee, trustee)))
+    return match.group(1), entries
+
+
+def explicit(entries):
+    return [e for e in entries if "ID" not in re.findall("..", e[1])]
+
 
 def words(path):
     """A Windows path as separate command-line words: Wine joins them with blanks and without
@@ -53,6 +96,7 @@ class Installer(unittest.TestCase):
         os.makedirs(self.sim_dir, exist_ok=True)
         self.stand_ins = []  # processes this test started itself
         self.clean()
+        self.start_shell()
 
     def tearDown(self):
         for stand_in in self.stand_ins:
@@ -64,14 +108,15 @@ class Installer(unittest.TestCase):
     def clean(self):
         """No service of any earlier installation running, none installed, no settings."""
         self.world.run(SETUPHELP, "stop-services", "10000")
-        for name in ("Usblink.exe", "Serlink.exe"):
+        for name in ("Usblink.exe", "Serlink.exe", "setupkit.exe"):
             for pid in wine_processes(self.world, name):
                 os.kill(pid, signal.SIGKILL)
         for key in (PARAM_KEY, UNINSTALL_KEY):
             self.reg("delete", key, "/f")
         for name in ("Usblink", "Serlink"):
             self.reg("delete", RUN_KEY, "/v", name, "/f")
-        for folder in (DEFAULT_DIR, ntpath.dirname(CHOSEN_DIR), ntpath.dirname(MENU_LINK)):
+        for folder in (DEFAULT_DIR, ntpath.dirname(CHOSEN_DIR), ntpath.dirname(MENU_LINK),
+                       DATA_DIR):
             shutil.rmtree(self.unix(folder), ignore_errors=True)
 
     # The world.
@@ -133,6 +178,32 @@ class Installer(unittest.TestCase):
                 return
             time.sleep(0.2)
         self.fail("timed out after %.0f s waiting for %s" % (timeout, what))
+
+    def start_shell(self):
+        """The signed-in user's shell: limited token, shell window."""
+        log = os.path.join(self.sim_dir, "shell.log")
+        if os.path.exists(log):
+            os.remove(log)
+        self.stand_ins.append(self.world.start(SETUPKIT, "shell", "600", log=log))
+        self.wait_until(lambda: "shell ready" in self.read(log), 30, "the stand-in shell")
+        self.shell_pid = int(re.search(r"shell ready (\d+)", self.read(log)).group(1))
+
+    def end_shell(self):
+        for pid in wine_processes(self.world, "setupkit.exe"):
+            os.kill(pid, signal.SIGKILL)
+        self.wait_until(lambda: not wine_processes(self.world, "setupkit.exe"), 10,
+                        "the stand-in shell to end")
+
+    def acl(self, *args):
+        code, out = self.world.run(SETUPHELP, *args)
+        self.assertEqual(code, 0, out)
+        return dacl(out)
+
+    def applied_acl(self, log, folder):
+        """The access list setup gave `folder`, as its log says (Wine keeps none on folders)."""
+        line = re.search("^" + re.escape(folder) + ": (D:.*)$", log, re.M)
+        self.assertTrue(line, log)
+        return dacl(line.group(1))
 
     def start_stand_in(self):
         """A process named Usblink.exe that holds the USB service's exit event and ignores it."""
@@ -215,15 +286,74 @@ class Installer(unittest.TestCase):
             installed = os.path.join(self.unix(DEFAULT_DIR), name)
             self.assertTrue(any(filecmp.cmp(installed, other, shallow=False) for other in stored),
                             name + " is not in the INF store")
-        # The Users group may open General with the full access that Clicktog asks for.
-        code, acl = self.world.run(SETUPHELP, "show-general-acl")
-        self.assertEqual(code, 0)
-        self.assertIn("(A;CI;KA;;;BU)", acl)
+        self.assertIn("%s: inside Program Files, whose rights it inherits" % DEFAULT_DIR, log)
+
+    def test_the_settings_key_opens_to_interactive_users_and_nothing_more(self):
+        # An older version's grant on General: full access for the Users group.
+        self.assertEqual(self.world.run(SETUPKIT, "set-key-acl", "General",
+                                        "D:(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;CI;KA;;;BU)")[0], 0)
+        for run in ("install", "upgrade"):  # the second run adds no second entry
+            with self.subTest(run=run):
+                self.assertEqual(self.setup(), 0)
+                self.assertEqual("the Users group's own full access removed" in
+                                 self.setup_log(DEFAULT_DIR), run == "install")
+                _, root = self.acl("show-key-acl")
+                self.assertEqual([e for e in explicit(root) if e[3] in ("IU", "BU", "AU", "WD")
+                                  and e[2] & ~READS],
+                                 [("A", "CI", INTERACTIVE_KEY_RIGHTS, "IU")])
+                _, general = self.acl("show-key-acl", "General")
+                for kind, _, mask, trustee in general:
+                    if kind == "A" and trustee in ("IU", "BU", "AU", "WD"):
+                        self.assertEqual(mask & WRITE_DAC_OR_OWNER, 0, general)
+                self.assertEqual([e for e in explicit(general) if e[3] == "BU"
+                                  and e[2] & ~READS], [])
+
+    def test_services_write_to_a_data_folder_users_may_modify(self):
+        self.assertEqual(self.setup(), 0)
+        self.assertTrue(os.path.isdir(self.unix(DATA_DIR)))
+        log = self.setup_log(DEFAULT_DIR)
+        self.assertIn("Service logs and captures: %s (users may write)" % DATA_DIR, log)
+        flags, entries = self.applied_acl(log, DATA_DIR)
+        self.assertNotIn("P", flags)  # the rest comes from ProgramData
+        self.assertIn(("A", "CIOI", USERS_MODIFY, "BU"), explicit(entries))
+
+    # The services' token.
+    def test_setup_starts_the_services_with_the_signed_in_users_token(self):
+        # Wine 8's CreateProcessWithTokenW ignores the token, so what can be seen here is that
+        # the shell's process was the one whose token was asked for.
+        self.assertEqual(self.setup(), 0)
+        running = self.assert_services_running(DEFAULT_DIR)
+        log = self.setup_log(DEFAULT_DIR)
+        for name in ("Usblink.exe", "Serlink.exe"):
+            with self.subTest(service=name):
+                started = re.search(re.escape(name) + r" started as the signed-in user \(process "
+                                    r"\d+, with the token of the desktop shell, process (\d+)\)",
+                                    log)
+                self.assertTrue(started, log)
+                self.assertEqual(int(started.group(1)), self.shell_pid)
+                self.assertEqual(len(running[name]), 1)
+
+    def test_without_a_signed_in_user_setup_starts_no_service(self):
+        # Session 0 under a deployment tool: no shell window. The Run key starts them at logon.
+        self.end_shell()
+        self.assertEqual(self.setup(), 0)
+        self.assert_installed(DEFAULT_DIR)
+        time.sleep(3)
+        self.assertEqual(self.services(DEFAULT_DIR), {"Usblink.exe": [], "Serlink.exe": []})
+        self.assertIn("No signed-in desktop user: Usblink.exe and Serlink.exe start at the next "
+                      "logon", self.setup_log(DEFAULT_DIR))
 
     def test_chosen_folder_with_a_blank_install_and_waited_uninstall_removing_settings(self):
         self.assertEqual(self.setup("/D=" + words(CHOSEN_DIR)[0], *words(CHOSEN_DIR)[1:]), 0)
         self.assert_installed(CHOSEN_DIR)
         self.assertFalse(os.path.exists(self.unix(DEFAULT_DIR)))
+        # Program Files' rights: nobody but the system and the administrators changes the
+        # programs the elevated panel starts.
+        flags, entries = self.applied_acl(self.setup_log(CHOSEN_DIR), CHOSEN_DIR)
+        self.assertIn("P", flags)
+        self.assertEqual(sorted(entries), sorted([("A", "CIOI", FULL, "SY"),
+                                                  ("A", "CIOI", FULL, "BA"),
+                                                  ("A", "CIOI", USERS_READ_EXECUTE, "BU")]))
         self.assert_services_running(CHOSEN_DIR)
         self.assertEqual(self.uninstall_and_wait(CHOSEN_DIR, "/REMOVESETTINGS"), 0)
         self.assert_removed(CHOSEN_DIR)
