@@ -18,6 +18,10 @@
 //   touchctl bundle FOLDER           settings, device lists, a 10 s capture, rate and beam
 //                                    reports and program versions in one folder, with a README
 //                                    that says how to replay the capture
+//   touchctl calibration [--json]    each monitor's matrix, its errors and when it was made
+//   touchctl profile export FILE     every setting and calibration as a .reg file (UTF-16LE)
+//   touchctl profile import FILE     the same back, only our keys, names and types, then tell
+//                                    both services
 // Output is JSON lines; failures are reported on stderr with exit code 1 (2 for bad usage).
 #include <windows.h>
 
@@ -40,6 +44,7 @@
 #include "tools/common/json_text.h"
 #include "tools/common/rate_report.h"
 #include "tools/common/section_json.h"
+#include "tools/touchctl/profile_win32.h"
 #include "tools/touchctl/support_bundle_win32.h"
 #include "usbsvc/touch_sharing.h"
 
@@ -53,7 +58,8 @@ constexpr char kUsage[] =
     "       touchctl wait-event NAME [MS] | count-event NAME MS | signal NAME\n"
     "       touchctl serial-watch MS | rate MS\n"
     "       touchctl beams MS [--svg PATH] | beams --frames FILE [--svg PATH]\n"
-    "       touchctl bundle FOLDER\n";
+    "       touchctl bundle FOLDER\n"
+    "       touchctl calibration [--json] | profile export FILE | profile import FILE\n";
 
 // The service's event of `role`, set through the first of its names that exists. A name that
 // exists but cannot be set is a failure, not a success.
@@ -350,6 +356,12 @@ int main(int argc, char** argv) {
   }
   if (argc >= 3 && std::strcmp(argv[1], "beams") == 0) return Beams(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "bundle") == 0) return SupportBundle(argv[2]);
+  if (argc >= 2 && std::strcmp(argv[1], "calibration") == 0) {
+    if (const int result = CalibrationCommand(argc, argv); result != 2) return result;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "profile") == 0) {
+    if (const int result = ProfileCommand(argc, argv); result != 2) return result;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "list") == 0) {
     RegistrySettingsStore store;
     PrintList(store, "usb", schema::kUsbActiveKey, schema::kUsbId);
