@@ -358,6 +358,7 @@ class Installer(unittest.TestCase):
         self.assertEqual(self.uninstall_and_wait(CHOSEN_DIR, "/REMOVESETTINGS"), 0)
         self.assert_removed(CHOSEN_DIR)
         self.assertFalse(self.key_exists(PARAM_KEY))
+        self.assertFalse(os.path.exists(self.unix(DATA_DIR)))
 
     # Upgrade and uninstallation.
     def test_upgrade_over_running_services_replaces_their_files_and_keeps_the_settings(self):
@@ -395,6 +396,7 @@ class Installer(unittest.TestCase):
                         "the uninstaller to finish")
         self.assert_removed(DEFAULT_DIR)
         self.assertEqual(self.value(PARAM_KEY + "\\General", "TickFreq"), ("REG_DWORD", "0x4d2"))
+        self.assertTrue(os.path.isdir(self.unix(DATA_DIR)))  # logs stay with the settings
 
     # A service that does not end.
     def test_a_service_that_ignores_its_exit_event_stops_setup_and_uninstall_with_code_3(self):
