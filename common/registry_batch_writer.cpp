@@ -39,7 +39,8 @@ void RegistryBatchWriter::SwitchTo(std::string_view subkey) {
 }
 
 void RegistryBatchWriter::Flush() {
-  ScopedKey base = CreateKey(store_, root_, base_path_, key_rights::kSetValue);
+  // Makes sure the base key exists; every value is written through a handle SwitchTo opens.
+  ScopedKey base = CreateKey(store_, root_, base_path_, key_rights::kRead);
   if (!base) throw RegistryBatchError();
   if (current_) {
     const std::uint32_t closed = current_.reset();

@@ -66,16 +66,6 @@ bool ServiceWorker::Pause(DWORD ms, HANDLE exit_event) {
   return !Stopping();
 }
 
-void DeleteDeviceList(SettingsStore& store, const SystemVersion& version, const char* list_name) {
-  const ScopedKey root = OpenKey(store, store.LocalMachine(), schema::kRootKey, key_rights::kRead);
-  if (!root) return;
-  if (version.nt_family()) {
-    DeleteKeyTree(store, root.get(), list_name);
-  } else {
-    store.DeleteKey(root.get(), list_name);
-  }
-}
-
 bool ReopenVirtualMouse(ScopedFileHandle& mouse, const SystemVersion& version, DWORD share_mode) {
   if (!version.nt_family()) return true;
   mouse.reset();  // closed before it is opened again

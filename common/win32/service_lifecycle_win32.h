@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "common/device_lists.h"
 #include "common/service_settings.h"
 #include "common/settings_loader.h"
 #include "common/settings_store.h"
@@ -60,10 +61,6 @@ class ServiceWorker {
   ScopedKernelHandle stop_;
   std::atomic<bool> running_{true};
 };
-
-// Deletes `list_name` under the settings root: with all its subkeys on NT-family systems,
-// directly (as those systems do it) elsewhere. Failures are ignored.
-void DeleteDeviceList(SettingsStore& store, const SystemVersion& version, const char* list_name);
 
 // On NT-family systems closes the virtual mouse device if open and opens it again with
 // `share_mode` (each service shares it its own way); true when it is open then. Elsewhere the

@@ -2,8 +2,8 @@
 #include "serialsvc/win32/serial_service_app_win32.h"
 
 #include "common/decimal_text.h"
+#include "common/device_lists.h"
 #include "common/kernel_object_names.h"
-#include "common/registry_batch_writer.h"
 #include "common/settings_access.h"
 #include "common/settings_loader.h"
 #include "common/settings_schema.h"
@@ -201,28 +201,20 @@ void SerialServiceApp::BringUp(int port_number, DeviceList& devices, FailureRepo
 }
 
 void SerialServiceApp::RewriteList(DeviceList& devices, FailureReports& reports) {
-  DeleteDeviceList(store_, version_, schema::kSerialActive);
+  DeleteDeviceList(store_, version_.nt_family(), schema::kSerialActive);
   std::erase_if(devices, [this, &reports](const std::unique_ptr<SerialTouchDevice>& device) {
     if (device->pipeline().answered()) return false;
     Close(*device, reports);
     return true;
   });
-  // A key that cannot be created ends the rewrite; the devices keep running. (The writer's
-  // destructor writes the batch and keeps its error to itself.)
-  RegistryBatchWriter writer(store_, store_.LocalMachine(), schema::kSerialActiveKey);
-  for (std::size_t k = 0; k < devices.size(); ++k) {
-    const std::string subkey =
-        schema::NumberedName(schema::kSerialDeviceSubkeyFormat, static_cast<int>(k)) + "\\";
-    SerialTouchDevice& device = *devices[k];
-    writer.SetInteger(subkey + schema::kComId, device.port_number());
-    writer.SetText(subkey + schema::kDeviceActive, schema::kDeviceActiveYes);
-    writer.SetText(subkey + schema::kFirmwareVersion, device.pipeline().firmware());
-    writer.SetText(subkey + schema::kDeviceId, device.pipeline().device_id());
+  // A key that cannot be created ends the rewrite; the devices keep running.
+  std::vector<SerialListEntry> entries;
+  entries.reserve(devices.size());
+  for (const auto& device : devices) {
+    entries.push_back(
+        {device->port_number(), device->pipeline().firmware(), device->pipeline().device_id()});
   }
-  if (const ScopedKey list = CreateKey(store_, store_.LocalMachine(), schema::kSerialActiveKey,
-                                       key_rights::kSetValue)) {
-    WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(devices.size()));
-  }
+  WriteSerialDeviceList(store_, entries);
 }
 
 void SerialServiceApp::Close(SerialTouchDevice& device, FailureReports& reports) {

@@ -169,5 +169,23 @@ TEST_F(SettingsStoreContract, ReadOnlyRootRefusesNewKeys) {
                        key_rights::kRead));
 }
 
+// A handle allows only what it was opened for, in the registry as in memory: a store that asked
+// for less than it uses fails here as it would for every user on Windows.
+TEST_F(SettingsStoreContract, HandleAllowsOnlyTheRightsItWasOpenedWith) {
+  (void)Scratch("Child");
+  const ScopedKey read = OpenKey(store(), hklm(), kScratchKey, key_rights::kRead);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(WriteDword(store(), read.get(), "X", 1), store_error::kAccessDenied);
+  char name[kKeyNameCapacity];
+  EXPECT_EQ(store().EnumKey(read.get(), 0, name), store_error::kSuccess);
+
+  const ScopedKey write = OpenKey(store(), hklm(), kScratchKey, key_rights::kSetValue);
+  ASSERT_TRUE(write);
+  EXPECT_EQ(WriteDword(store(), write.get(), "X", 1), store_error::kSuccess);
+  EXPECT_FALSE(ReadDword(store(), write.get(), "X"));
+  EXPECT_EQ(store().EnumKey(write.get(), 0, name), store_error::kAccessDenied);
+  EXPECT_EQ(ReadDword(store(), read.get(), "X"), 1u);
+}
+
 }  // namespace
 }  // namespace zorvik::testing

@@ -3,6 +3,7 @@
 
 #include <winioctl.h>
 
+#include "common/device_lists.h"
 #include "common/kernel_object_names.h"
 #include "common/settings_access.h"
 #include "common/settings_loader.h"
@@ -60,7 +61,7 @@ ServiceApp::~ServiceApp() {
 int ServiceApp::Run() {
   version_ = ReadSystemVersion();
   if (!CreateControlEvents(version_, kUsbControlEvents, events_)) return 0;
-  DeleteDeviceList(store_, version_, schema::kUsbActive);
+  DeleteDeviceList(store_, version_.nt_family(), schema::kUsbActive);
   if (version_.major > 5 && !OpenBeepDevice()) return 1;
   watcher_.Start([this] { Watch(); });
   RunControlLoop(events_, ControlActions{[this] { Tick(); }, [this] { LoadSettings(); },
@@ -165,11 +166,8 @@ void ServiceApp::StartDevices() {
   started_count_ = paths.size();
   if (!Pause(kStartDelayMs)) return;
   if (!ReopenVirtualMouse(mouse_device_, version_, kMouseShareMode)) return;
-  DeleteDeviceList(store_, version_, schema::kUsbActive);
-  if (const ScopedKey list =
-          CreateKey(store_, store_.LocalMachine(), schema::kUsbActiveKey, key_rights::kSetValue)) {
-    WriteDword(store_, list.get(), schema::kNextInstanceCount, static_cast<DWORD>(paths.size()));
-  }
+  DeleteDeviceList(store_, version_.nt_family(), schema::kUsbActive);
+  WriteDeviceCount(store_, schema::kUsbActiveKey, static_cast<std::uint32_t>(paths.size()));
   started_count_ = 0;
   OpenSections();
   const auto view = [](const ScopedMappedView& mapped, std::size_t size) {
@@ -202,11 +200,7 @@ bool ServiceApp::StartController(const ControllerContext& context, const std::st
     controllers_.push_back(std::move(controller));
   }
   ++started_count_;
-  if (const ScopedKey key = CreateKey(store_, store_.LocalMachine(),
-                                      schema::NumberedName(schema::kUsbDeviceKeyFormat, number),
-                                      key_rights::kSetValue)) {
-    WriteText(store_, key.get(), schema::kUsbId, path);
-  }
+  WriteUsbDeviceText(store_, number, schema::kUsbId, path);
   started.StartReader();
   if (!Pause(kQueryDelayMs)) return false;
   started.pipeline().SendDeviceQuery();

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "common/device_lists.h"
 #include "common/kernel_object_names.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
@@ -102,10 +103,7 @@ void UsbController::Set(DeviceSignal signal) {
 }
 
 void UsbController::SetText(int device_number, std::string_view value_name, std::string_view text) {
-  const ScopedKey key = CreateKey(store_, store_.LocalMachine(),
-                                  schema::NumberedName(schema::kUsbDeviceKeyFormat, device_number),
-                                  key_rights::kSetValue);
-  if (key) WriteText(store_, key.get(), value_name, text);
+  WriteUsbDeviceText(store_, device_number, value_name, text);
 }
 
 UtcTime UsbController::NowUtc() {

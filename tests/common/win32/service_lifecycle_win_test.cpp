@@ -71,9 +71,7 @@ class DeviceListTest : public ::testing::Test {
         CreateKey(store_, store_.LocalMachine(), Path() + "\\COM00\\Inner", key_rights::kReadWrite);
     ASSERT_TRUE(inner);
   }
-  void TearDown() override {
-    DeleteDeviceList(store_, SystemVersion{VER_PLATFORM_WIN32_NT, 6}, kList);
-  }
+  void TearDown() override { DeleteDeviceList(store_, true, kList); }
   static std::string Path() { return std::string(schema::kRootKey) + "\\" + kList; }
   bool ListExists() {
     return static_cast<bool>(OpenKey(store_, store_.LocalMachine(), Path(), key_rights::kRead));
@@ -83,13 +81,13 @@ class DeviceListTest : public ::testing::Test {
 };
 
 TEST_F(DeviceListTest, NtFamilySystemsDeleteTheWholeTree) {
-  DeleteDeviceList(store_, SystemVersion{VER_PLATFORM_WIN32_NT, 6}, kList);
+  DeleteDeviceList(store_, true, kList);
   EXPECT_FALSE(ListExists());
 }
 
 TEST_F(DeviceListTest, OtherSystemsDeleteTheKeyDirectlyWhichLeavesAListWithSubkeys) {
   // A direct delete is what those systems do; the registry here refuses it with subkeys.
-  DeleteDeviceList(store_, SystemVersion{VER_PLATFORM_WIN32_WINDOWS, 4}, kList);
+  DeleteDeviceList(store_, false, kList);
   EXPECT_TRUE(ListExists());
 }
 
