@@ -2,6 +2,7 @@
 #include "panel/kiosk_calibration.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -128,6 +129,83 @@ Verdict JudgeTouch(const KioskScreen& screen, std::span<const ClientPoint> targe
   const double off =
       DistanceMm(screen.scale, touch.at.x - prediction->at.x, touch.at.y - prediction->at.y);
   return off > prediction->allowed_mm ? Verdict::kOffPrediction : Verdict::kAccepted;
+}
+
+// ---- the command line ----
+
+namespace {
+
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  while (!text.empty()) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos) break;
+    text.remove_prefix(start);
+    const std::size_t end = std::min(text.find_first_of(" \t"), text.size());
+    words.push_back(text.substr(0, end));
+    text.remove_prefix(end);
+  }
+  return words;
+}
+
+bool SameWord(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// A non-negative decimal number, with a fraction when `fraction` allows it.
+std::optional<double> Number(std::string_view word, bool fraction) {
+  if (word.empty() || word.size() > 12) return std::nullopt;
+  double value = 0, scale = 0;
+  for (const char c : word) {
+    if (c == '.' && fraction && scale == 0) {
+      scale = 1;
+    } else if (c >= '0' && c <= '9') {
+      if (scale > 0) {
+        scale /= 10;
+        value += (c - '0') * scale;
+      } else {
+        value = value * 10 + (c - '0');
+      }
+    } else {
+      return std::nullopt;
+    }
+  }
+  return value;
+}
+
+}  // namespace
+
+bool IsKioskCommandLine(std::string_view command_line) {
+  const auto words = Words(command_line);
+  return !words.empty() && SameWord(words[0], "/calibrate");
+}
+
+std::optional<KioskArguments> ParseKioskArguments(std::string_view command_line) {
+  const auto words = Words(command_line);
+  if (words.empty() || !SameWord(words[0], "/calibrate")) return std::nullopt;
+  KioskArguments arguments;
+  for (std::size_t i = 1; i < words.size(); i += 2) {
+    if (i + 1 >= words.size()) return std::nullopt;
+    const std::string_view option = words[i];
+    const bool decimal = SameWord(option, "/max-error");
+    const auto value = Number(words[i + 1], decimal);
+    if (!value) return std::nullopt;
+    if (SameWord(option, "/monitor") && *value < schema::kMaxNumberedNames) {
+      arguments.monitor = static_cast<std::int32_t>(*value);
+    } else if (SameWord(option, "/points") && (*value == 3 || *value == 5 || *value == 9)) {
+      arguments.options.points = static_cast<int>(*value);
+    } else if (SameWord(option, "/timeout") && *value <= 24 * 3600) {
+      arguments.options.timeout_ms = static_cast<std::int64_t>(*value) * 1000;
+    } else if (decimal) {
+      arguments.options.max_error_mm = *value;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return arguments;
 }
 
 // ---- the run ----

@@ -98,6 +98,16 @@ struct KioskOptions {
   double max_error_mm = 2.0;
 };
 
+// Orbisk's command line for the kiosk calibration: "/calibrate" and its options, case-insensitive,
+// separated by blanks. Nothing for an unknown option, a missing or malformed number, a point
+// count other than 3, 5 or 9, or a negative timeout or limit.
+struct KioskArguments {
+  std::optional<std::int32_t> monitor;  // nothing: the active monitor
+  KioskOptions options;
+};
+bool IsKioskCommandLine(std::string_view command_line);
+std::optional<KioskArguments> ParseKioskArguments(std::string_view command_line);
+
 class KioskCalibrationRun {
  public:
   enum class State {

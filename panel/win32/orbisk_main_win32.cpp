@@ -9,6 +9,7 @@
 #include "panel/win32/display_setting_win32.h"
 #include "panel/win32/general_setting_win32.h"
 #include "panel/win32/info_setting_win32.h"
+#include "panel/win32/kiosk_calibration_win32.h"
 #include "panel/win32/multi_point_ctrl_win32.h"
 #include "panel/win32/popup_ctrl_win32.h"
 #include "panel/win32/region_control_setting_win32.h"
@@ -54,10 +55,14 @@ int RunPanel(HINSTANCE instance) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+  // "/calibrate": the kiosk calibration, under the same single-instance rule; a second instance
+  // tells its script so (4) instead of ending silently.
+  const bool kiosk = WantsKioskCalibration(command_line);
   CreateMutexA(nullptr, FALSE, names::kControlPanelMutex);  // held until the process ends
   const DWORD error = GetLastError();
-  if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) return 0;
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) return kiosk ? 4 : 0;
+  if (kiosk) return RunKioskCalibration(instance, command_line);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS |
                                                      ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
                                                      ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};

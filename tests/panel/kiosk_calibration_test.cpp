@@ -242,3 +242,33 @@ TEST(KioskValues, StoredBesideTheMatrixAndRestoredWhenARunFails) {
 
 }  // namespace
 }  // namespace zorvik::testing
+
+namespace zorvik::testing {
+namespace {
+
+TEST(KioskArguments, OptionsAndTheirLimits) {
+  using panel::ParseKioskArguments;
+  const auto all = ParseKioskArguments("/CALIBRATE /monitor 1 /points 9 /timeout 0 /max-error 1.5");
+  ASSERT_TRUE(all);
+  EXPECT_EQ(all->monitor, 1);
+  EXPECT_EQ(all->options.points, 9);
+  EXPECT_EQ(all->options.timeout_ms, 0);
+  EXPECT_DOUBLE_EQ(all->options.max_error_mm, 1.5);
+  const auto defaults = ParseKioskArguments("/calibrate");
+  ASSERT_TRUE(defaults);
+  EXPECT_FALSE(defaults->monitor);
+  EXPECT_EQ(defaults->options.points, 5);
+  EXPECT_EQ(defaults->options.timeout_ms, 30000);
+  EXPECT_DOUBLE_EQ(defaults->options.max_error_mm, 2.0);
+  for (const char* bad :
+       {"", "/calibrat", "/calibrate /points 4", "/calibrate /points", "/calibrate /timeout -1",
+        "/calibrate /monitor 1.5", "/calibrate /max-error 2mm", "/calibrate /monitor 100",
+        "/calibrate /speed 3"}) {
+    EXPECT_FALSE(ParseKioskArguments(bad)) << bad;
+  }
+  EXPECT_FALSE(panel::IsKioskCommandLine(""));
+  EXPECT_TRUE(panel::IsKioskCommandLine("  /Calibrate /points 3"));
+}
+
+}  // namespace
+}  // namespace zorvik::testing
