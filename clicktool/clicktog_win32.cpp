@@ -96,7 +96,11 @@ DWORD WINAPI ClickTool::AcknowledgementThread(void* self) {
 }
 
 void ClickTool::WaitForAcknowledgements() {
-  const ScopedKernelHandle ack(CreateEventA(nullptr, FALSE, FALSE, names::kClickChangeAckEvent));
+  // The services run with the user's standard token while this tool may run elevated (the panel
+  // starts it): without a DACL that lets everyone in, they could not open the event.
+  NullDaclSecurity security;
+  const ScopedKernelHandle ack(
+      CreateEventA(security.get(), FALSE, FALSE, names::kClickChangeAckEvent));
   while (run_ && ack) {
     WaitForSingleObject(ack.get(), INFINITE);
     // Synchronously, so that the toggle runs on the window's thread.

@@ -3,6 +3,8 @@
 
 #include <tlhelp32.h>
 
+#include <string_view>
+
 namespace zorvik {
 
 SystemVersion ReadSystemVersion() {
@@ -26,14 +28,32 @@ NullDaclSecurity::NullDaclSecurity() {
   valid_ = true;
 }
 
+const char* SessionName(const char* name) {
+  constexpr std::string_view kGlobal = "Global\\";
+  return std::string_view(name).substr(0, kGlobal.size()) == kGlobal ? name + kGlobal.size() : name;
+}
+
+HANDLE OpenExistingSection(const char* name, DWORD access) {
+  HANDLE section = OpenFileMappingA(access, FALSE, name);
+  if (section == nullptr && SessionName(name) != name) {
+    section = OpenFileMappingA(access, FALSE, SessionName(name));
+  }
+  return section;
+}
+
 void OpenSharedSection(ScopedKernelHandle& section, ScopedMappedView& view, const char* name,
                        std::size_t size) {
   if (view) return;
+  constexpr DWORD kReadWrite = FILE_MAP_READ | FILE_MAP_WRITE;
+  section.reset(OpenExistingSection(name, kReadWrite));
   NullDaclSecurity security;
-  section.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
-                                   static_cast<DWORD>(size), name));
+  for (const char* created_name : {name, SessionName(name)}) {
+    if (section) break;
+    section.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
+                                     static_cast<DWORD>(size), created_name));
+  }
   if (!section) return;
-  view.reset(MapViewOfFile(section.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
+  view.reset(MapViewOfFile(section.get(), kReadWrite, 0, 0, size));
   if (!view) section.reset();
 }
 
@@ -46,9 +66,9 @@ void OpenSharedSection(ScopedKernelHandle& section, std::uint8_t*& view, const c
 }
 
 HANDLE OpenEventByEitherName(const char* name, const char* other_name) {
-  HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
+  HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
   if (event == nullptr && other_name != nullptr) {
-    event = OpenEventA(EVENT_ALL_ACCESS, FALSE, other_name);
+    event = OpenEventA(EVENT_MODIFY_STATE, FALSE, other_name);
   }
   return event;
 }

@@ -40,9 +40,9 @@ class NullDaclSecurity {
   bool valid_ = false;
 };
 
-// Opens an existing event with full access by `name`, else by `other_name` (may be null): peers
-// create some events with "Global\" and some without, and outside session 0 those are two
-// objects. Null when neither exists.
+// Opens an existing event by `name`, else by `other_name` (may be null): peers create some events
+// with "Global\" and some without, and outside session 0 those are two objects. Asks only for
+// setting it, which is all its openers do. Null when neither exists.
 HANDLE OpenEventByEitherName(const char* name, const char* other_name);
 
 // The folder of the running program (without a trailing backslash) and its file name without
@@ -54,8 +54,18 @@ std::string ProgramName();
 // order the system lists them.
 std::vector<DWORD> FindProcesses(const std::function<bool(std::string_view)>& matches);
 
-// Creates (or opens) a named paging-file section that every process may open and maps all of
-// it read/write. Does nothing when `view` is already mapped; on failure both stay empty.
+// The name in the session's own namespace of a "Global\" name (the name itself otherwise).
+const char* SessionName(const char* name);
+
+// Opens an existing section by its name, else by its session name: a service without the right
+// to create global sections (a standard user's token outside session 0) creates its sections in
+// the session's namespace. Null when neither exists.
+HANDLE OpenExistingSection(const char* name, DWORD access);
+
+// Opens the named paging-file section where it already exists (see OpenExistingSection), else
+// creates it under its name, else, when that is refused, under its session name; the created
+// section may be opened by every process. Maps all of it read/write. Does nothing when `view` is
+// already mapped; on failure both stay empty.
 void OpenSharedSection(ScopedKernelHandle& section, ScopedMappedView& view, const char* name,
                        std::size_t size);
 // The same for a caller that unmaps the view itself.

@@ -141,7 +141,8 @@ void StopPopdeck() {
   const std::vector<DWORD> found =
       FindProcesses([](std::string_view name) { return IsPopdeckProcess(name); });
   if (found.empty()) return;
-  const ScopedKernelHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, found.front()));
+  const ScopedKernelHandle process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, found.front()));
   if (!process) return;
   DWORD exit_code = 0;
   GetExitCodeProcess(process.get(), &exit_code);

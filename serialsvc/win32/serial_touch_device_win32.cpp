@@ -52,7 +52,7 @@ void SerialTouchDevice::HandleEvent(DWORD events, DWORD /*errors*/) {
 }
 
 void SerialTouchDevice::ReopenClickAck() {
-  ScopedKernelHandle handle(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kClickChangeAckEvent));
+  ScopedKernelHandle handle(OpenEventA(EVENT_MODIFY_STATE, FALSE, names::kClickChangeAckEvent));
   {
     std::lock_guard lock(click_ack_lock_);
     std::swap(click_ack_, handle);

@@ -39,6 +39,7 @@
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
 #include "common/win32/handle_win32.h"
+#include "common/win32/system_win32.h"
 #include "serialsvc/serial_protocol.h"
 #include "tools/common/beam_report.h"
 #include "tools/common/json_text.h"
@@ -92,7 +93,7 @@ int SetEventByRole(const char* service, const char* role) {
 // Maps a section read-only; empty when it does not exist.
 std::vector<std::uint8_t> ReadSection(const char* name, std::size_t size) {
   std::vector<std::uint8_t> copy;
-  const ScopedKernelHandle section(OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+  const ScopedKernelHandle section(OpenExistingSection(name, FILE_MAP_READ));
   if (!section) return copy;
   const ScopedMappedView view(MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, size));
   if (view) copy.assign(view.bytes(), view.bytes() + size);

@@ -79,7 +79,7 @@ void UsbController::ReadLoop() {
 }
 
 void UsbController::ReopenClickAck() {
-  ScopedKernelHandle handle(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kClickChangeAckEvent));
+  ScopedKernelHandle handle(OpenEventA(EVENT_MODIFY_STATE, FALSE, names::kClickChangeAckEvent));
   {
     std::lock_guard lock(click_ack_lock_);
     std::swap(events_[Index(DeviceSignal::kClickChangeAck)], handle);
