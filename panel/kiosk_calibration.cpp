@@ -88,6 +88,11 @@ std::string_view ToString(Verdict verdict) {
   return "?";
 }
 
+int ContactsInPointFrame(const PointFrame& frame) {
+  if (!IsTouching(frame.state)) return 1;
+  return static_cast<int>(std::max({frame.rows, frame.columns, 1u}));
+}
+
 std::optional<Prediction> PredictTouch(const KioskScreen& screen,
                                        std::span<const ClientPoint> targets_done,
                                        std::span<const ClientPoint> touches_done,

@@ -17,6 +17,7 @@
 #include "common/utc_time.h"
 #include "panel/affine_fit.h"
 #include "panel/calibration_model.h"
+#include "panel/touch_view_model.h"
 
 namespace zorvik::panel {
 
@@ -48,6 +49,10 @@ struct KioskScreen {
 // The offset of the screen never enters: only the touches' agreement with one another does.
 enum class Verdict { kAccepted, kTwoFingers, kTooSoon, kFarHalf, kOffPrediction };
 std::string_view ToString(Verdict verdict);
+
+// How many fingers the USB service's point section shows: its larger blob count while a frame
+// says touching, else one (a controller that sends single touches publishes no cell frames).
+int ContactsInPointFrame(const PointFrame& frame);
 
 inline constexpr double kMisclickMarginMm = 20.0;
 inline constexpr double kUnfittedSlack = 0.2;

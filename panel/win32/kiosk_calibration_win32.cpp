@@ -3,10 +3,12 @@
 // to the portable run, draws its targets, refusal mark and result, and stores what the run found.
 #include "panel/win32/kiosk_calibration_win32.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "common/kernel_object_names.h"
 #include "common/registry_settings_store_win32.h"
 #include "common/win32/handle_win32.h"
 #include "panel/calibration_model.h"
@@ -119,9 +121,17 @@ class KioskWindow {
 
   LRESULT Handle(HWND window, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
+      case WM_LBUTTONDOWN:
+        contacts_ = Contacts();
+        return 0;
+      case WM_MOUSEMOVE:
+        if (w & MK_LBUTTON) contacts_ = std::max(contacts_, Contacts());
+        return 0;
       case WM_LBUTTONUP:
-        // One finger: the pointer path carries one contact (see the report on two fingers).
-        run_.Touch({static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))}, 1, NowMs());
+        contacts_ = std::max(contacts_, Contacts());
+        run_.Touch({static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))}, contacts_,
+                   NowMs());
+        contacts_ = 1;
         Redraw(window);
         return 0;
       case WM_TIMER:
@@ -156,6 +166,18 @@ class KioskWindow {
   }
 
   static void Redraw(HWND window) { InvalidateRect(window, nullptr, FALSE); }
+
+  // The pointer carries one contact; the USB service's point section tells of a second finger
+  // on a controller that sends cell frames. Mapped when first needed: the service may start later.
+  int Contacts() {
+    if (!points_) {
+      section_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, names::kPointSection));
+      if (section_)
+        points_.reset(MapViewOfFile(section_.get(), FILE_MAP_READ, 0, 0, kPointSectionBytes));
+    }
+    if (!points_) return 1;
+    return ContactsInPointFrame(ReadPointFrame({points_.bytes(), kPointSectionBytes}));
+  }
 
   void Paint(HWND window) {
     PAINTSTRUCT paint;
@@ -277,6 +299,9 @@ class KioskWindow {
   bool measured_;
   HWND window_ = nullptr;
   bool blink_ = false;
+  int contacts_ = 1;
+  ScopedKernelHandle section_;
+  ScopedMappedView points_;
 };
 
 }  // namespace

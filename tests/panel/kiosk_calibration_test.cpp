@@ -136,6 +136,11 @@ TEST(MisclickRule, TwoFingersTooSoonAndTheFarHalfOfTheFirstTarget) {
     EXPECT_EQ(JudgeTouch(kSmall, {}, {}, first, {c.at, c.contacts, c.gap}), c.verdict)
         << c.at.x << "," << c.at.y;
   }
+  // What the point section says: blob counts while touching, one finger otherwise.
+  EXPECT_EQ(ContactsInPointFrame({kTouchDown, 2, 1}), 2);
+  EXPECT_EQ(ContactsInPointFrame({kTouchMove, 1, 3}), 3);
+  EXPECT_EQ(ContactsInPointFrame({kTouchMove, 1, 1}), 1);
+  EXPECT_EQ(ContactsInPointFrame({0, 2, 2}), 1);  // lifted: what is left there is old
   // Two fingers and haste are refused at a later target as well.
   const std::vector<ClientPoint> done{{102, 76}};
   EXPECT_EQ(JudgeTouch(kSmall, done, done, {512, 384}, {{512, 384}, 2, 5000}),
