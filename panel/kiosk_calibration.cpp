@@ -223,6 +223,7 @@ KioskCalibrationRun::KioskCalibrationRun(const KioskOptions& options, const Kios
       check_target_(CheckTarget(screen.width, screen.height)),
       last_touch_ms_(now_ms),
       state_since_ms_(now_ms) {
+  if (targets_.empty()) targets_ = KioskTargets(KioskOptions{}.points, screen.width, screen.height);
   touches_.reserve(targets_.size());
 }
 

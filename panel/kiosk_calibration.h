@@ -136,6 +136,7 @@ class KioskCalibrationRun {
   static constexpr std::int64_t kRefusalMs = 1000;
   static constexpr std::int64_t kResultMs = 3000;
 
+  // A point count without a target set (not 3, 5 or 9) runs the five points.
   KioskCalibrationRun(const KioskOptions& options, const KioskScreen& screen, std::int64_t now_ms);
 
   // A touch lifted at `at` with `contacts` fingers down.

@@ -61,7 +61,10 @@ MillimetreScale ScaleOf(const Monitor& monitor) {
   const std::int32_t w = monitor.rect.right - monitor.rect.left;
   const std::int32_t h = monitor.rect.bottom - monitor.rect.top;
   double w_mm = 0, h_mm = 0;
-  if (HDC dc = CreateDCA("DISPLAY", monitor.name.c_str(), nullptr, nullptr)) {
+  // A monitor's own device context: its device name as the driver name.
+  HDC dc = CreateDCA(monitor.name.c_str(), nullptr, nullptr, nullptr);
+  if (dc == nullptr) dc = CreateDCA("DISPLAY", monitor.name.c_str(), nullptr, nullptr);
+  if (dc != nullptr) {
     w_mm = GetDeviceCaps(dc, HORZSIZE);
     h_mm = GetDeviceCaps(dc, VERTSIZE);
     DeleteDC(dc);
