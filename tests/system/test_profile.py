@@ -1,7 +1,6 @@
 """touchctl profile export and import under Wine: export, wipe and import give the same registry
 byte for byte (through touchctl and through the registry editor), both services are told, and a
-file with one line that is not ours writes nothing. touchctl calibration reports what a kiosk
-calibration stored."""
+file with one line that is not ours writes nothing."""
 
 import json
 import os
@@ -103,19 +102,6 @@ class SettingsProfile(UsblinkTest):
             self.assertIn("line %d:" % line, self.world.last_error)
             self.assertIn("nothing written", self.world.last_error)
             self.assertEqual(self.snapshot("after.reg"), before, body)
-
-    def test_calibration_report_in_words_and_json(self):
-        self.seed()
-        code, out = self.touchctl("calibration", "--json")
-        self.assertEqual(code, 0, self.world.last_error)
-        monitor = json.loads(out.splitlines()[0])
-        self.assertEqual((monitor["monitor"], monitor["matrix"]["An"], monitor["matrix"]["Divider"],
-                          monitor["checkErrorUm"], monitor["fitErrorUm"], monitor["calibratedAt"]),
-                         (0, -1234567, 1000, 513, None, "2026-12-08T21:40:05Z"))
-        code, out = self.touchctl("calibration")
-        self.assertEqual(code, 0)
-        self.assertIn("check error 0.513 mm, fit error not measured", out)
-
 
 
 def read_text(path):
