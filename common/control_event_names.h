@@ -29,11 +29,13 @@ struct ControlEventName {
 };
 using ControlEventNames = std::array<ControlEventName, kControlEventCount>;
 
-// On NT-family systems three of Usblink's events carry "Global\" names and a null DACL.
+// On NT-family systems three of Usblink's events carry "Global\" names; every event but BEEP, which
+// only its own threads set, carries a null DACL (the panel, Clicktog, setup and touchctl open
+// them).
 inline constexpr ControlEventNames kUsbControlEvents = {{
     {"beep", names::kUsbBeepEvent, names::kUsbBeepEvent, false},
     {"setupchange", names::kUsbSetupChangeEventGlobal, names::kUsbSetupChangeEvent, true},
-    {"rescan", names::kUsbRescanEvent, names::kUsbRescanEvent, false, names::kUsbRescanEventGlobal},
+    {"rescan", names::kUsbRescanEvent, names::kUsbRescanEvent, true, names::kUsbRescanEventGlobal},
     {"exit", names::kUsbExitEventGlobal, names::kUsbExitEvent, true},
     {"clickchange", names::kUsbClickChangeEventGlobal, names::kUsbClickChangeEvent, true},
 }};

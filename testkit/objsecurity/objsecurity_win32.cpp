@@ -37,6 +37,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "objsecurity: no security of %s\n", argv[2]);
     return 1;
   }
+  // A present but null DACL is spelled as Windows spells it (Wine's conversion writes "D:",
+  // which on Windows is an empty DACL that lets nobody in).
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
+      dacl == nullptr) {
+    LocalFree(descriptor);
+    std::printf("D:NO_ACCESS_CONTROL\n");
+    return 0;
+  }
   char* text = nullptr;
   const BOOL converted = ConvertSecurityDescriptorToStringSecurityDescriptorA(
       descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
