@@ -2,6 +2,7 @@
 #include "panel/touch_view_model.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -57,7 +58,8 @@ RawCellFrame ReadRawCellFrame(std::span<const std::uint8_t> view) {
 }
 
 std::optional<std::int32_t> ReadScreenRotation(SettingsStore& store) {
-  const ScopedKey general = OpenKey(store, store.LocalMachine(), schema::kGeneralKey);
+  const ScopedKey general =
+      OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
   if (!general) return std::nullopt;
   return ReadInt(store, general.get(), schema::kScreenRotateFlag).value_or(0);
 }
@@ -134,11 +136,31 @@ const char* StateText(std::int32_t state) {
 }
 
 std::string PointRowText(const TouchPoint& point) {
-  char text[64];
-  std::snprintf(text, sizeof text, "P(%02u,%02u)=(%06u,%06u)", static_cast<unsigned>(point.row),
-                static_cast<unsigned>(point.column), static_cast<unsigned>(point.x),
-                static_cast<unsigned>(point.y));
-  return text;
+  std::array<char, kPointRowCapacity> text{};
+  const std::size_t length = FormatPointRow(point, text);
+  return {text.data(), length};
+}
+
+std::size_t FormatPointRow(const TouchPoint& point, std::span<char, kPointRowCapacity> text) {
+  // Rows and columns stay below 100 and positions are 16-bit: 24 characters at most.
+  const int length =
+      std::snprintf(text.data(), text.size(), "P(%02u,%02u)=(%06u,%06u)",
+                    static_cast<unsigned>(point.row), static_cast<unsigned>(point.column),
+                    static_cast<unsigned>(point.x), static_cast<unsigned>(point.y));
+  return length < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(length), text.size() - 1);
+}
+
+std::size_t ShadowedRuns(std::span<const std::uint8_t> levels,
+                         std::span<CellRun, kMaxCellRuns> runs) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < levels.size() && count < runs.size(); ++i) {
+    if (!IsShadowed(levels[i])) continue;
+    const std::size_t first = i;
+    while (i + 1 < levels.size() && IsShadowed(levels[i + 1]))
+      ++i;
+    runs[count++] = {static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(i)};
+  }
+  return count;
 }
 
 void DrawingTest::ButtonDown(std::int32_t x, std::int32_t y, DrawingCanvas& canvas) {

@@ -114,6 +114,21 @@ CellColour CellColourOf(std::uint8_t x_level, std::uint8_t y_level);
 inline constexpr char kMultiPointTitle[] = "Multi-Point Coordinate";
 const char* StateText(std::int32_t state);
 std::string PointRowText(const TouchPoint& point);
+// The same row into a fixed buffer, for the frames (no allocation); returns its length.
+inline constexpr std::size_t kPointRowCapacity = 40;
+std::size_t FormatPointRow(const TouchPoint& point, std::span<char, kPointRowCapacity> text);
+
+// A run of consecutive shadowed cells of one axis, first to last.
+struct CellRun {
+  std::uint32_t first = 0;
+  std::uint32_t last = 0;
+  bool operator==(const CellRun&) const = default;
+};
+// The runs of shadowed cells among `levels`, into `runs` (which holds at most half the levels
+// rounded up, as runs are apart); returns how many.
+inline constexpr std::size_t kMaxCellRuns = (kMaxCells + 1) / 2;
+std::size_t ShadowedRuns(std::span<const std::uint8_t> levels,
+                         std::span<CellRun, kMaxCellRuns> runs);
 
 // The single-point drawing test: what each pointer message draws, on a canvas the window gives.
 class DrawingCanvas {

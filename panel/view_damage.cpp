@@ -1,0 +1,68 @@
+// The damage list of the views: clipping, merging and the overflow to the whole view.
+#include "panel/view_damage.h"
+
+#include <algorithm>
+
+namespace zorvik::panel {
+namespace {
+
+bool Touch(const DamageRect& a, const DamageRect& b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+DamageRect Union(const DamageRect& a, const DamageRect& b) {
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
+}
+
+}  // namespace
+
+DamageRect EllipseDamage(const EllipseBox& box, std::int32_t pen_width) {
+  // The pen is centred on the outline, and a margin of a pixel more covers how the outline is
+  // rounded at either corner order.
+  const std::int64_t margin = pen_width / 2 + 2;
+  const auto clamp = [](std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  return {clamp(std::int64_t{std::min(box.left, box.right)} - margin),
+          clamp(std::int64_t{std::min(box.top, box.bottom)} - margin),
+          clamp(std::int64_t{std::max(box.left, box.right)} + margin + 1),
+          clamp(std::int64_t{std::max(box.top, box.bottom)} + margin + 1)};
+}
+
+DamageRect CellBlockDamage(std::int32_t rotation, CellRun x, CellRun y, const CellGrid& grid,
+                           ViewSize size, std::int32_t pen_width) {
+  return Union(EllipseDamage(CellEllipse(rotation, x.first, y.first, grid, size), pen_width),
+               EllipseDamage(CellEllipse(rotation, x.last, y.last, grid, size), pen_width));
+}
+
+void DamageList::Reset(std::int32_t width, std::int32_t height) {
+  width_ = width;
+  height_ = height;
+  count_ = 0;
+  all_ = false;
+}
+
+void DamageList::Add(DamageRect rect) {
+  if (all_) return;
+  rect = {std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, width_),
+          std::min(rect.bottom, height_)};
+  if (rect.empty()) return;
+  // A merge may make the rectangle reach others: merge until none is touched.
+  for (std::size_t i = 0; i < count_;) {
+    if (Touch(rects_[i], rect)) {
+      rect = Union(rects_[i], rect);
+      rects_[i] = rects_[--count_];
+      i = 0;
+    } else {
+      ++i;
+    }
+  }
+  if (count_ == kCapacity) {
+    all_ = true;
+    return;
+  }
+  rects_[count_++] = rect;
+}
+
+}  // namespace zorvik::panel
