@@ -14,7 +14,9 @@
 #include "common/win32/system_win32.h"
 #include "panel/calibration_model.h"
 #include "panel/touch_view_model.h"
+#include "panel/view_frame_pacer.h"
 #include "panel/win32/monitors_win32.h"
+#include "panel/win32/touch_view_renderer_win32.h"
 
 namespace zorvik::panel {
 namespace {
@@ -32,19 +34,14 @@ constexpr int kRingWidth = 5;
 constexpr int kStrokeWidth = 3;
 constexpr int kCrossArm = 5;
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kGridThin = RGB(100, 100, 100);
-constexpr COLORREF kGridWide = RGB(140, 140, 140);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kYellow = RGB(255, 255, 0);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 constexpr char kRegistryError[] = "Error! Cannot create registry key!";
 constexpr char kCaption[] = "Orbisk Touch Controller System";
 
 using Pen = ScopedGdiObject<HPEN>;
-using Brush = ScopedGdiObject<HBRUSH>;
 
 // Selects an object into a device context for one scope.
 class Selected {
@@ -84,29 +81,17 @@ void DrawLine(HDC dc, int x0, int y0, int x1, int y1) {
   LineTo(dc, x1, y1);
 }
 
-// The second pen of the grid, which the calibration's guides use too.
-Pen WidePen(int width, int height) {
-  return Pen(CreatePen(PS_SOLID, width > 700 || height > 500 ? 3 : 2, kGridWide));
-}
-
-// Two passes, every 10 and every 100 pixels from the middle; the 100-pixel pass of the drawing
-// test is drawn with the wider, lighter pen.
-void DrawGrid(HDC dc, int width, int height, bool wide_hundreds) {
-  const Pen thin(CreatePen(PS_SOLID, 1, kGridThin));
-  const Pen wide = WidePen(width, height);
-  for (const int spacing : {10, 100}) {
-    const Selected pen(dc, spacing == 100 && wide_hundreds ? wide.get() : thin.get());
-    for (int x = FirstGridLine(width, spacing); x < width; x += spacing) {
-      DrawLine(dc, x, 0, x, height);
-    }
-    for (int y = FirstGridLine(height, spacing); y < height; y += spacing) {
-      DrawLine(dc, 0, y, width, y);
-    }
-  }
-}
-
-void FillBlack(HDC dc, const RECT& area, HBRUSH black) {
-  FillRect(dc, &area, black);
+// A steady clock in microseconds, for the views' pacing.
+std::int64_t NowUs() {
+  static const std::int64_t frequency = [] {
+    LARGE_INTEGER f{};
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart > 0 ? f.QuadPart : 1;
+  }();
+  LARGE_INTEGER count{};
+  QueryPerformanceCounter(&count);
+  return count.QuadPart / frequency * 1'000'000 +
+         count.QuadPart % frequency * 1'000'000 / frequency;
 }
 
 std::vector<MonitorRect> MonitorRects() {
@@ -252,8 +237,17 @@ class CTouchScreenDlg::Impl {
         StopTouchThread();
         return FALSE;
       default:
+        if (message == FramesDrawnMessage()) {
+          SetWindowLongPtrA(window_, DWLP_MSGRESULT, frames_drawn_.load());
+          return TRUE;
+        }
         return FALSE;
     }
+  }
+
+  static UINT FramesDrawnMessage() {
+    static const UINT message = RegisterWindowMessageA(kFramesDrawnMessage);
+    return message;
   }
 
   WindowCanvas Canvas() { return WindowCanvas(window_, static_cast<int>(width_.load() / 2)); }
@@ -313,9 +307,8 @@ class CTouchScreenDlg::Impl {
     HDC dc = BeginPaint(window_, &paint);
     RECT client{};
     GetClientRect(window_, &client);
-    FillBlack(dc, client, black_.get());
     const int w = static_cast<int>(width_.load()), h = static_cast<int>(height_.load());
-    DrawGrid(dc, w, h, mode_ == kDrawingTestMode);
+    DrawBackground(dc, client, w, h, mode_ == kDrawingTestMode);
     if (calibrating()) DrawGuides(dc, w, h);
     EndPaint(window_, &paint);
   }
@@ -323,7 +316,7 @@ class CTouchScreenDlg::Impl {
   // The four targets' circles and guide lines: across the width through targets 0 and 3, over
   // the height through targets 1 and 2.
   void DrawGuides(HDC dc, int w, int h) {
-    const Pen pen = WidePen(w, h);
+    const Pen pen = WideGridPen(w, h);
     const Selected selected_pen(dc, pen.get());
     const Selected selected_brush(dc, GetStockObject(HOLLOW_BRUSH));
     const auto targets = DrawnTargets(w, h);
@@ -410,24 +403,39 @@ class CTouchScreenDlg::Impl {
   DWORD RunTouchThread() {
     OpenSharedSection(point_section_, point_view_, names::kPointSection, kPointSectionBytes);
     OpenSharedSection(cell_section_, cell_view_, names::kRawCellSection, kRawCellSectionBytes);
-    ScopedKernelHandle point_event(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kPointEventAll));
+    ScopedKernelHandle point_event(OpenEventA(SYNCHRONIZE, FALSE, names::kPointEventAll));
     if (multi_point_ == 0) return 0;
+    TouchViewRenderer renderer(mode_ == kMultiTouchViewMode ? TouchViewRenderer::View::kCells
+                                                            : TouchViewRenderer::View::kPoints,
+                               mode_ == kDrawingTestMode);
+    ViewFramePacer pacer(RefreshRate());
     while (run_) {
       if (!point_event) {
         // The USB service is not running (yet): look again later, without spinning.
         WaitForSingleObject(stop_.get(), kReopenPeriodMs);
-        point_event.reset(OpenEventA(EVENT_ALL_ACCESS, FALSE, names::kPointEventAll));
+        point_event.reset(OpenEventA(SYNCHRONIZE, FALSE, names::kPointEventAll));
         continue;
       }
       const HANDLE waits[] = {stop_.get(), point_event.get()};
-      const DWORD woke = WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
+      // A frame held for the next refresh is drawn when the wait times out.
+      const DWORD woke = WaitForMultipleObjectsEx(2, waits, FALSE, pacer.WaitMs(NowUs()), TRUE);
+      ViewFramePacer::Action action = ViewFramePacer::Action::kNothing;
       if (woke == WAIT_OBJECT_0 + 1) {
-        if (run_) DrawFrame();
+        action = pacer.Handle(ViewFramePacer::Event::kFramePublished, NowUs());
+      } else if (woke == WAIT_TIMEOUT) {
+        action = pacer.Handle(ViewFramePacer::Event::kWaitTimedOut, NowUs());
       } else if (woke == WAIT_FAILED) {
         WaitForSingleObject(stop_.get(), kReopenPeriodMs);
       }
+      if (action == ViewFramePacer::Action::kDraw && run_) DrawFrame(renderer);
     }
     return 1;
+  }
+
+  // The display's refresh rate; the pacer takes the unknown answers (0, 1) as 60 Hz.
+  std::uint32_t RefreshRate() const {
+    const WindowDc dc(window_);
+    return dc.get() == nullptr ? 0 : static_cast<std::uint32_t>(GetDeviceCaps(dc.get(), VREFRESH));
   }
 
   std::span<const std::uint8_t> PointView() const {
@@ -439,93 +447,26 @@ class CTouchScreenDlg::Impl {
                       : std::span<const std::uint8_t>();
   }
 
-  // One frame, drawn off-screen and copied in one transfer.
-  void DrawFrame() {
+  // The newest frame, drawn off-screen; what changed is copied to the window.
+  void DrawFrame(TouchViewRenderer& renderer) {
     const WindowDc dc(window_);
     if (dc.get() == nullptr) return;
     RECT client{};
     GetClientRect(window_, &client);
-    HDC memory = CreateCompatibleDC(dc.get());
-    if (memory == nullptr) return;
-    SetMapMode(memory, GetMapMode(dc.get()));
-    POINT origin{};
-    GetWindowOrgEx(dc.get(), &origin);
-    SetWindowOrgEx(memory, origin.x, origin.y, nullptr);
-    const ScopedGdiObject<HBITMAP> bitmap(
-        CreateCompatibleBitmap(dc.get(), client.right, client.bottom));
-    if (bitmap) {
-      const Selected selected(memory, bitmap.get());
-      FillBlack(memory, client, black_.get());
-      const ViewSize size{width_.load(), height_.load()};
-      DrawGrid(memory, static_cast<int>(size.width), static_cast<int>(size.height),
-               mode_ == kDrawingTestMode);
-      if (mode_ == kMultiTouchViewMode) {
-        DrawCells(memory, size);
-      } else {
-        DrawPoints(memory, size);
-      }
-      BitBlt(dc.get(), 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-      // Drawn from outside the window's thread: the batch is flushed now, and the window's
-      // thread is woken, since Wine copies a window's surface to the screen only when that
-      // thread handles messages; a frame no message follows would otherwise never show.
-      GdiFlush();
-      PostMessageA(window_, WM_NULL, 0, 0);
-    }
-    DeleteDC(memory);
-  }
-
-  void DrawPoints(HDC dc, ViewSize size) {
-    const PointFrame frame = ReadPointFrame(PointView());
-    SetTextColor(dc, kGreen);
-    SetBkColor(dc, kBlack);
-    SetBkMode(dc, OPAQUE);
-    SetTextColor(dc, kRed);
-    TextOutA(dc, 5, 60, kMultiPointTitle, static_cast<int>(std::strlen(kMultiPointTitle)));
-    const char* state = StateText(frame.state);
-    TextOutA(dc, 5, 80, state, static_cast<int>(std::strlen(state)));
-    SetTextColor(dc, kGreen);
-    if (!IsTouching(frame.state)) {
-      InvalidateRect(exit_button_, nullptr, FALSE);
+    // Read once per frame, not per mark: a frame may hold ten thousand points, and a change
+    // within one frame is one no user could see.
+    const TouchViewRenderer::Sections sections{PointView(), CellView(), ReadScreenRotation(store_)};
+    // The window clips its children: no copy covers "Exit", which so stays above every frame.
+    if (!renderer.Draw(dc.get(), client.right, client.bottom, {width_.load(), height_.load()},
+                       sections, run_)) {
       return;
     }
-    // Read once per frame (not once per point): a frame may hold ten thousand points.
-    const std::optional<std::int32_t> rotation = ReadScreenRotation(store_);
-    const Brush red(CreateSolidBrush(kRed));
-    const Selected brush(dc, red.get());
-    int drawn = 0;
-    ForEachTouchPoint(
-        PointView(), frame,
-        [&](const TouchPoint& point) {
-          const std::string row = PointRowText(point);
-          TextOutA(dc, 5, 100 + 20 * drawn, row.data(), static_cast<int>(row.size()));
-          ++drawn;
-          if (!rotation) return;
-          const EllipseBox box = PointEllipse(*rotation, point, size);
-          Ellipse(dc, box.left, box.top, box.right, box.bottom);
-        },
-        [&] { InvalidateRect(exit_button_, nullptr, FALSE); });
-  }
-
-  void DrawCells(HDC dc, ViewSize size) {
-    const PointFrame frame = ReadPointFrame(PointView());
-    const RawCellFrame cells = ReadRawCellFrame(CellView());
-    if (!IsTouching(frame.state) || cells.nx == 0) return;
-    const std::optional<std::int32_t> rotation = ReadScreenRotation(store_);
-    if (!rotation) return;
-    const CellGrid grid = CellGridOf(size, cells.nx, cells.ny);
-    for (std::uint32_t i = 0; i < cells.nx && run_; ++i) {
-      const std::uint8_t vx = cells.x_level(i);
-      if (!IsShadowed(vx)) continue;
-      for (std::uint32_t j = 0; j < cells.ny; ++j) {
-        const std::uint8_t vy = cells.y_level(j);
-        if (!IsShadowed(vy)) continue;
-        const CellColour colour = CellColourOf(vx, vy);
-        const Brush fill(CreateSolidBrush(RGB(colour.red, colour.green, colour.blue)));
-        const Selected brush(dc, fill.get());
-        const EllipseBox box = CellEllipse(*rotation, i, j, grid, size);
-        Ellipse(dc, box.left, box.top, box.right, box.bottom);
-      }
-    }
+    frames_drawn_.fetch_add(1, std::memory_order_relaxed);
+    // Drawn from outside the window's thread: the batch is flushed now, and the window's
+    // thread is woken, since Wine copies a window's surface to the screen only when that
+    // thread handles messages; a frame no message follows would otherwise never show.
+    GdiFlush();
+    PostMessageA(window_, WM_NULL, 0, 0);
   }
 
   SettingsStore& store_;
@@ -538,13 +479,14 @@ class CTouchScreenDlg::Impl {
   std::atomic<double> width_{0};
   std::atomic<double> height_{0};
   bool placing_ = false;
-  const Brush black_{CreateSolidBrush(kBlack)};
 
   CalibrationProcedure procedure_;
   bool blink_ = false;
   DrawingTest drawing_;
 
   std::atomic<bool> run_{false};
+  // Frames the views drew, for the benchmark (kFramesDrawnMessage).
+  std::atomic<std::uint32_t> frames_drawn_{0};
   ScopedKernelHandle thread_;
   ScopedKernelHandle stop_;
   // Set up by the touch-data thread, released with the dialog.

@@ -11,6 +11,10 @@
 
 namespace zorvik::panel {
 
+// A registered message the dialog answers with the number of frames its multi-point views have
+// drawn: how the benchmark sees how many published frames reached the screen.
+inline constexpr char kFramesDrawnMessage[] = "ZorvikTouchViewFramesDrawn";
+
 class CTouchScreenDlg {
  public:
   enum ScreenMode : int { kCalibrationMode = 0, kDrawingTestMode = 1, kMultiTouchViewMode = 2 };

@@ -1,0 +1,235 @@
+// The views' buffers and their drawing: marks go into the frame buffer over a background
+// restored where the last frame's marks were, and only those places reach the screen.
+#include "panel/win32/touch_view_renderer_win32.h"
+
+#include <cstring>
+#include <utility>
+
+#include "panel/calibration_model.h"
+
+namespace zorvik::panel {
+namespace {
+
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kGridThin = RGB(100, 100, 100);
+constexpr COLORREF kGridWide = RGB(140, 140, 140);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+// The ellipses' outline: the device context's own pen, one pixel wide.
+constexpr std::int32_t kOutlineWidth = 1;
+constexpr int kTextX = 5;
+constexpr int kTitleY = 60;
+constexpr int kStateY = 80;
+constexpr int kFirstRowY = 100;
+constexpr int kRowPitch = 20;
+
+void DrawLine(HDC dc, int x0, int y0, int x1, int y1) {
+  MoveToEx(dc, x0, y0, nullptr);
+  LineTo(dc, x1, y1);
+}
+
+void Copy(HDC to, HDC from, const DamageRect& r) {
+  BitBlt(to, r.left, r.top, r.right - r.left, r.bottom - r.top, from, r.left, r.top, SRCCOPY);
+}
+
+}  // namespace
+
+ScopedGdiObject<HPEN> WideGridPen(int width, int height) {
+  return ScopedGdiObject<HPEN>(CreatePen(PS_SOLID, width > 700 || height > 500 ? 3 : 2, kGridWide));
+}
+
+void DrawBackground(HDC dc, const RECT& client, int width, int height, bool wide_hundreds) {
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  const ScopedGdiObject<HPEN> thin(CreatePen(PS_SOLID, 1, kGridThin));
+  const ScopedGdiObject<HPEN> wide = WideGridPen(width, height);
+  for (const int spacing : {10, 100}) {
+    const HGDIOBJ old = SelectObject(dc, spacing == 100 && wide_hundreds ? wide.get() : thin.get());
+    for (int x = FirstGridLine(width, spacing); x < width; x += spacing)
+      DrawLine(dc, x, 0, x, height);
+    for (int y = FirstGridLine(height, spacing); y < height; y += spacing)
+      DrawLine(dc, 0, y, width, y);
+    SelectObject(dc, old);
+  }
+}
+
+bool TouchViewRenderer::Buffer::Make(HDC screen, int width, int height) {
+  Free();
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  bitmap.reset(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  dc = CreateCompatibleDC(screen);
+  if (!bitmap || dc == nullptr) {
+    Free();
+    return false;
+  }
+  old = SelectObject(dc, bitmap.get());
+  return true;
+}
+
+void TouchViewRenderer::Buffer::Free() {
+  if (dc != nullptr) {
+    if (old != nullptr) SelectObject(dc, old);
+    DeleteDC(dc);
+  }
+  dc = nullptr;
+  old = nullptr;
+  bitmap.reset();
+}
+
+TouchViewRenderer::TouchViewRenderer(View view, bool wide_hundreds)
+    : view_(view), wide_hundreds_(wide_hundreds), red_(CreateSolidBrush(kRed)) {}
+
+TouchViewRenderer::~TouchViewRenderer() {
+  frame_.Free();
+  background_.Free();
+}
+
+bool TouchViewRenderer::Prepare(HDC screen, int client_width, int client_height, ViewSize size) {
+  if (frame_.dc != nullptr && client_width == width_ && client_height == height_ &&
+      size.width == size_.width && size.height == size_.height) {
+    return true;
+  }
+  width_ = client_width;
+  height_ = client_height;
+  size_ = size;
+  if (client_width <= 0 || client_height <= 0 || !background_.Make(screen, width_, height_) ||
+      !frame_.Make(screen, width_, height_)) {
+    frame_.Free();
+    return false;
+  }
+  const RECT client{0, 0, width_, height_};
+  DrawBackground(background_.dc, client, static_cast<int>(size.width),
+                 static_cast<int>(size.height), wide_hundreds_);
+  BitBlt(frame_.dc, 0, 0, width_, height_, background_.dc, 0, 0, SRCCOPY);
+  // What the screen holds is not known: the first frame on a new buffer is copied whole.
+  last_.Reset(width_, height_);
+  last_.AddAll();
+  return true;
+}
+
+bool TouchViewRenderer::Draw(HDC screen, int client_width, int client_height, ViewSize size,
+                             const Sections& sections, const std::atomic<bool>& run) {
+  if (!Prepare(screen, client_width, client_height, size)) return false;
+  // Back to the plain background where the last frame drew.
+  if (last_.all()) {
+    BitBlt(frame_.dc, 0, 0, width_, height_, background_.dc, 0, 0, SRCCOPY);
+  } else {
+    CopyRects(frame_.dc, background_.dc, last_);
+  }
+  current_.Reset(width_, height_);
+  if (view_ == View::kCells) {
+    if (!DrawCells(sections, size, run)) {
+      // Stopped halfway: the frame buffer's marks are not all listed, so it starts over.
+      BitBlt(frame_.dc, 0, 0, width_, height_, background_.dc, 0, 0, SRCCOPY);
+      last_.Reset(width_, height_);
+      last_.AddAll();
+      return false;
+    }
+  } else {
+    DrawPoints(sections, size);
+  }
+  if (last_.all() || current_.all()) {
+    BitBlt(screen, 0, 0, width_, height_, frame_.dc, 0, 0, SRCCOPY);
+  } else {
+    CopyRects(screen, frame_.dc, last_);
+    CopyRects(screen, frame_.dc, current_);
+  }
+  std::swap(last_, current_);
+  return true;
+}
+
+void TouchViewRenderer::CopyRects(HDC to, HDC from, const DamageList& damage) {
+  for (const DamageRect& rect : damage.rects())
+    Copy(to, from, rect);
+}
+
+void TouchViewRenderer::Text(int x, int y, const char* text, std::size_t length) {
+  const int count = static_cast<int>(length);
+  TextOutA(frame_.dc, x, y, text, count);
+  SIZE extent{};
+  GetTextExtentPoint32A(frame_.dc, text, count, &extent);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(frame_.dc, &metrics);
+  // A glyph may reach past its advance by its overhang; the row's height reaches the next row
+  // so that the rows merge into one place.
+  const int reach = metrics.tmOverhang + metrics.tmMaxCharWidth;
+  current_.Add({x, y, x + extent.cx + reach, y + std::max<int>(extent.cy, kRowPitch)});
+}
+
+void TouchViewRenderer::DrawPoints(const Sections& sections, ViewSize size) {
+  const PointFrame frame = ReadPointFrame(sections.points);
+  HDC dc = frame_.dc;
+  SetBkColor(dc, kBlack);
+  SetBkMode(dc, OPAQUE);
+  SetTextColor(dc, kRed);
+  Text(kTextX, kTitleY, kMultiPointTitle, std::strlen(kMultiPointTitle));
+  const char* state = StateText(frame.state);
+  Text(kTextX, kStateY, state, std::strlen(state));
+  SetTextColor(dc, kGreen);
+  if (!IsTouching(frame.state)) return;
+  const HGDIOBJ old_brush = SelectObject(dc, red_.get());
+  int drawn = 0;
+  std::array<char, kPointRowCapacity> row{};
+  ForEachTouchPoint(
+      sections.points, frame,
+      [&](const TouchPoint& point) {
+        const int y = kFirstRowY + kRowPitch * drawn++;
+        // Rows below the screen's bottom show nothing.
+        if (y < height_) Text(kTextX, y, row.data(), FormatPointRow(point, row));
+        if (!sections.rotation) return;
+        const EllipseBox box = PointEllipse(*sections.rotation, point, size);
+        const DamageRect damage = EllipseDamage(box, kOutlineWidth);
+        if (damage.right <= 0 || damage.bottom <= 0 || damage.left >= width_ ||
+            damage.top >= height_) {
+          return;  // wholly off the screen
+        }
+        Ellipse(dc, box.left, box.top, box.right, box.bottom);
+        current_.Add(damage);
+      },
+      [] {});
+  SelectObject(dc, old_brush);
+}
+
+bool TouchViewRenderer::DrawCells(const Sections& sections, ViewSize size,
+                                  const std::atomic<bool>& run) {
+  const PointFrame frame = ReadPointFrame(sections.points);
+  const RawCellFrame cells = ReadRawCellFrame(sections.cells);
+  if (!IsTouching(frame.state) || cells.nx == 0 || !sections.rotation) return true;
+  const std::int32_t rotation = *sections.rotation;
+  const CellGrid grid = CellGridOf(size, cells.nx, cells.ny);
+  const std::size_t x_count = ShadowedRuns(cells.levels.first(cells.nx), x_runs_);
+  const std::size_t y_count = ShadowedRuns(cells.levels.subspan(cells.nx, cells.ny), y_runs_);
+  HDC dc = frame_.dc;
+  // One brush for every colour: the device context's own, recoloured per cell.
+  const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(DC_BRUSH));
+  bool finished = true;
+  for (std::size_t a = 0; a < x_count && finished; ++a) {
+    const CellRun x_run = x_runs_[a];
+    for (std::uint32_t i = x_run.first; i <= x_run.last; ++i) {
+      if (!run) {
+        finished = false;
+        break;
+      }
+      const std::uint8_t vx = cells.x_level(i);
+      for (std::size_t b = 0; b < y_count; ++b) {
+        for (std::uint32_t j = y_runs_[b].first; j <= y_runs_[b].last; ++j) {
+          const CellColour colour = CellColourOf(vx, cells.y_level(j));
+          SetDCBrushColor(dc, RGB(colour.red, colour.green, colour.blue));
+          const EllipseBox box = CellEllipse(rotation, i, j, grid, size);
+          Ellipse(dc, box.left, box.top, box.right, box.bottom);
+        }
+      }
+    }
+    for (std::size_t b = 0; b < y_count; ++b)
+      current_.Add(CellBlockDamage(rotation, x_run, y_runs_[b], grid, size, kOutlineWidth));
+  }
+  SelectObject(dc, old_brush);
+  return finished;
+}
+
+}  // namespace zorvik::panel

@@ -1,0 +1,78 @@
+// The multi-point views' drawing: the background and grid kept in a buffer made once per size,
+// a frame buffer in which each frame first restores from it only what the last frame's marks
+// covered, and a copy to the screen of only those places and the new marks'. The screen then
+// shows, after each frame, what drawing that frame over a fresh background would show.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "common/win32/handle_win32.h"
+#include "panel/touch_view_model.h"
+#include "panel/view_damage.h"
+
+namespace zorvik::panel {
+
+// Black background and the grid of the full-screen dialog: lines every 10 and every 100 pixels
+// from the middle, the 100-pixel ones with the wider, lighter pen when `wide_hundreds`.
+void DrawBackground(HDC dc, const RECT& client, int width, int height, bool wide_hundreds);
+// The grid's wider pen, which the calibration's guides use too.
+ScopedGdiObject<HPEN> WideGridPen(int width, int height);
+
+class TouchViewRenderer {
+ public:
+  enum class View { kPoints, kCells };
+  TouchViewRenderer(View view, bool wide_hundreds);
+  ~TouchViewRenderer();
+  TouchViewRenderer(const TouchViewRenderer&) = delete;
+  TouchViewRenderer& operator=(const TouchViewRenderer&) = delete;
+
+  // One frame as the sections hold it now; `rotation` is ScreenRotateFlag, nothing when the
+  // General key cannot be opened.
+  struct Sections {
+    std::span<const std::uint8_t> points;
+    std::span<const std::uint8_t> cells;
+    std::optional<std::int32_t> rotation;
+  };
+  // Draws the frame and copies what changed onto `screen`, a device context of `client_width`
+  // x `client_height` pixels; `size` is the screen size the rotations use. A frame that `run`
+  // ends halfway is not shown. False when nothing was shown.
+  bool Draw(HDC screen, int client_width, int client_height, ViewSize size,
+            const Sections& sections, const std::atomic<bool>& run);
+
+ private:
+  bool Prepare(HDC screen, int client_width, int client_height, ViewSize size);
+  void DrawPoints(const Sections& sections, ViewSize size);
+  bool DrawCells(const Sections& sections, ViewSize size, const std::atomic<bool>& run);
+  void Text(int x, int y, const char* text, std::size_t length);
+  void CopyRects(HDC to, HDC from, const DamageList& damage);
+
+  // An off-screen 32-bit bitmap selected into its own device context.
+  struct Buffer {
+    HDC dc = nullptr;
+    ScopedGdiObject<HBITMAP> bitmap;
+    HGDIOBJ old = nullptr;
+    bool Make(HDC screen, int width, int height);
+    void Free();
+  };
+
+  const View view_;
+  const bool wide_hundreds_;
+  Buffer background_;
+  Buffer frame_;
+  int width_ = 0;
+  int height_ = 0;
+  ViewSize size_{};
+  // The places the last frame drew on, and this frame's.
+  DamageList last_;
+  DamageList current_;
+  const ScopedGdiObject<HBRUSH> red_;
+  std::array<CellRun, kMaxCellRuns> x_runs_{};
+  std::array<CellRun, kMaxCellRuns> y_runs_{};
+};
+
+}  // namespace zorvik::panel
