@@ -63,8 +63,8 @@ constexpr char kDataFolderAces[] = "(A;OICI;0x1301bf;;;BU)";
 // and the administrators may change the programs the elevated panel starts.
 constexpr char kInstallFolderSddl[] =
     "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";  // users: read and execute
-// A key without any access list (Wine's) is open to everybody; ours must not shut out the system
-// and the administrators, which is what adding one entry to "nothing" would do.
+// A key without any access list is open to everybody; ours must not shut out the system and
+// the administrators, which is what adding one entry to "nothing" would do.
 constexpr char kNoAclBase[] = "(A;CI;KA;;;SY)(A;CI;KA;;;BA)";
 constexpr DWORD kDefaultStopTimeoutMs = 10000;
 constexpr DWORD kPollMs = 100;
