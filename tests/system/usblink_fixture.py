@@ -19,6 +19,9 @@ import usbsim  # noqa: E402
 USBLINK = "usbsvc/win32/Usblink.exe"
 TOUCHCTL = "tools/touchctl/touchctl.exe"
 CLICK_ACK = "MERIDAX_TOUCH_EVENT_3F98A_CLICKCHANGERECV"
+# touchctl commands whose first line says that their event is open. A counter is not waited for:
+# its window runs from its start, and waiting would take that time from the test's actions.
+ANNOUNCING = ("wait-event", "serial-watch")
 
 
 class UsblinkTest(unittest.TestCase):
@@ -159,7 +162,15 @@ class UsblinkTest(unittest.TestCase):
             os.remove(log)
         waiter = self.world.start(TOUCHCTL, *args, log=log)
         self.waiters.append(waiter)
-        time.sleep(0.5)
+        if args[0] in ANNOUNCING:
+            # Its first line comes once the event is open: from then on no signal is missed,
+            # however long Wine took to start it.
+            def announced():
+                with open(log, encoding="latin-1") as out:
+                    return waiter.poll() is not None or out.read().startswith("{")
+            self.wait_until(announced, 30, "touchctl %s to open its event" % args[0])
+        else:
+            time.sleep(0.5)
 
         def result(timeout=30):
             code = waiter.wait(timeout=timeout)
