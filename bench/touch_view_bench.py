@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Orbisk's multi-point views under Wine at a controller's full rate: with the control panel on
+its Option/Tools page, and then with the point view ("Touch Test", multi-point) and the cell
+view ("Multitouch View >>") open, a simulated 256 x 144-cell controller sends cell frames at
+200 frames/s with 1, 5 and 10 moving fingers through Usblink. For each phase: the CPU share of
+Orbisk, the wineserver, the X server and Usblink (Orbisk's as a ratio to Usblink's, which the
+machine's load moves much less), and the frames the view drew against the frames published.
+
+    python3 bench/touch_view_bench.py [--build build/win64] [--seconds 10] [--rate 200]
+Needs the win64 build (Orbisk, Usblink, uictl, touchctl, simdev and bench/view_frames)."""
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+import time
+
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+sys.path.insert(0, os.path.join(SOURCE, "testkit", "usbsim"))
+import usbsim  # noqa: E402
+from usblink_bench import cpu_seconds  # noqa: E402
+
+UICTL = "testkit/uictl/uictl.exe"
+SHEET = "Orbisk Touch Controller System"
+TOUCH_TEST, MULTITOUCH_VIEW, MULTI_POINT = 1021, 1022, 1023
+CELLS_X, CELLS_Y = 256, 144
+
+
+def fingers_at(count, k):
+    """`count` fingers spread over the sensor, each moving a little with frame k."""
+    step = 16383 // (count + 1)
+    drift = (k * 37) % 600
+    return [(step * (f + 1) + drift - 300, 2000 + (f * 4513 + drift) % 12000, 3)
+            for f in range(count)]
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.world = usbsim.WineWorld(args.build, SOURCE)
+        with open(self.world.prefix + ".display") as display:
+            self.xserver = int(display.read().split()[1])
+        sim = os.path.join(self.world.build_dir, "sim", "view-bench")
+        self.mouse = usbsim.MouseStandIn(self.world, sim)
+        self.controller = usbsim.SimController(self.world, 0, sim)
+        # Windows XP's beep route: the beep device does not exist under Wine.
+        self.world.set_windows_version("Usblink.exe", "winxp")
+        self.usblink = self.world.start("usbsvc/win32/Usblink.exe")
+        self.panel = None
+
+    def ui(self, *args):
+        code, out = self.world.run(UICTL, *args)
+        if code != 0:
+            raise RuntimeError("uictl %s: %s" % (" ".join(args), self.world.last_error))
+        return [json.loads(line) for line in out.splitlines() if line.strip()]
+
+    def click(self, box):
+        subprocess.run(["xdotool", "mousemove", str(box["x"] + box["w"] // 2),
+                        str(box["y"] + box["h"] // 2), "click", "1"], env=self.world.env,
+                       check=True)
+        time.sleep(0.4)
+
+    def open_panel(self):
+        self.panel = self.world.start("panel/win32/Orbisk.exe")
+        self.ui("wait-window", SHEET, "20000")
+        time.sleep(0.5)
+        self.click(next(t for t in self.ui("tabs", SHEET) if t["text"] == "Option/Tools"))
+        self.click({c["id"]: c for c in self.ui("controls", SHEET)}[MULTI_POINT])
+
+    def drawn(self):
+        code, out = self.world.run("bench/view_frames.exe")
+        return json.loads(out)["drawn"] if code == 0 else None
+
+    def open_view(self, button):
+        self.click({c["id"]: c for c in self.ui("controls", SHEET)}[button])
+        end = time.monotonic() + 10
+        while self.drawn() is None:
+            if time.monotonic() > end:
+                raise RuntimeError("the view did not open")
+            time.sleep(0.2)
+        time.sleep(0.5)
+
+    def close_view(self):
+        subprocess.run(["xdotool", "key", "Escape"], env=self.world.env, check=True)
+        time.sleep(1.0)
+
+    def phase(self, fingers):
+        """Streams for the phase's seconds; the CPU shares and frames sent and drawn."""
+        server = self.world.server_pid()
+        pids = {"orbisk": self.panel.pid, "wineserver": server, "xserver": self.xserver,
+                "usblink": self.usblink.pid}
+        period = 1 / self.args.rate
+        drawn_before = self.drawn()
+        before = {name: cpu_seconds(pid) for name, pid in pids.items()}
+        start = time.monotonic()
+        sent = 0
+        while True:
+            now = time.monotonic()
+            due = start + sent * period
+            if now - start >= self.args.seconds:
+                break
+            if now >= due:
+                self.controller.fingers(fingers_at(fingers, sent), cx=CELLS_X, cy=CELLS_Y)
+                sent += 1
+            else:
+                time.sleep(min(0.001, due - now))
+        elapsed = time.monotonic() - start
+        shares = {name: 100 * (cpu_seconds(pid) - before[name]) / elapsed
+                  for name, pid in pids.items()}
+        time.sleep(0.1)  # the last frame, held for the next refresh, is drawn by now
+        drawn_after = self.drawn()
+        self.mouse.take()
+        result = dict(shares, fingers=fingers, rate=sent / elapsed, sent=sent)
+        if drawn_before is not None and drawn_after is not None:
+            result["drawn"] = drawn_after - drawn_before
+        return result
+
+    def run(self):
+        end = time.monotonic() + 30
+        while self.controller.queries == 0:
+            if self.usblink.poll() is not None or time.monotonic() > end:
+                raise RuntimeError("Usblink did not serve the controller")
+            time.sleep(0.1)
+        time.sleep(1.5)
+        self.open_panel()
+        results = {}
+        for view, button in (("no view", None), ("point view", TOUCH_TEST),
+                             ("cell view", MULTITOUCH_VIEW)):
+            if button:
+                self.open_view(button)
+            for fingers in self.args.fingers:
+                r = self.phase(fingers)
+                results[(view, fingers)] = r
+                drawn = ("drawn %d of %d published (%.0f /s)" % (
+                    r["drawn"], r["sent"], r["drawn"] / self.args.seconds)
+                    if "drawn" in r else "")
+                print("%-10s %2d fingers at %3.0f frames/s: Orbisk %5.1f %%, wineserver %5.1f %%, "
+                      "X server %5.1f %%, Usblink %5.1f %%, Orbisk/Usblink %5.2f  %s" % (
+                          view, fingers, r["rate"], r["orbisk"], r["wineserver"], r["xserver"],
+                          r["usblink"], r["orbisk"] / max(r["usblink"], 0.01), drawn),
+                      flush=True)
+            if button:
+                self.close_view()
+        for view in ("point view", "cell view"):
+            for fingers in self.args.fingers:
+                r, base = results[(view, fingers)], results[("no view", fingers)]
+                print("%-10s %2d fingers: the view adds wineserver %+5.1f points, X server %+5.1f "
+                      "points" % (view, fingers, r["wineserver"] - base["wineserver"],
+                                  r["xserver"] - base["xserver"]))
+
+    def close(self):
+        if self.panel is not None and self.panel.poll() is None:
+            self.world.run(UICTL, "cancel", SHEET)
+            self.panel.wait(timeout=15)
+        if self.usblink.poll() is None:
+            self.world.run("tools/touchctl/touchctl.exe", "set", "usb", "exit")
+            self.usblink.wait(timeout=15)
+        self.controller.unplug()
+        self.mouse.close()
+        subprocess.run([os.path.join(SOURCE, "tests/wine/world.sh"), "down", self.world.prefix])
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=os.path.join(SOURCE, "build", "win64"))
+    parser.add_argument("--seconds", type=float, default=10)
+    parser.add_argument("--rate", type=float, default=200)
+    parser.add_argument("--fingers", type=lambda s: [int(v) for v in s.split(",")],
+                        default=[1, 5, 10])
+    args = parser.parse_args()
+    bench = Bench(args)
+    try:
+        bench.run()
+    finally:
+        bench.close()
+
+
+if __name__ == "__main__":
+    main()
