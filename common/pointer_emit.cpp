@@ -49,10 +49,13 @@ std::optional<std::array<std::int32_t, 2>> ScaleToDesktop(std::int32_t x, std::i
   if (vw == 0 || vh == 0) return std::nullopt;
   const double w = static_cast<double>(settings.monitor.right) - settings.monitor.left;
   const double h = static_cast<double>(settings.monitor.bottom) - settings.monitor.top;
+  // The monitor's place within the desktop, which begins at the virtual origin.
+  const double left = static_cast<double>(settings.monitor.left) - settings.virtual_origin.x;
+  const double top = static_cast<double>(settings.monitor.top) - settings.virtual_origin.y;
   const std::int64_t xd = std::int64_t{TruncSaturate<std::int32_t>(w / vw * x)} +
-                          TruncSaturate<std::int32_t>(settings.monitor.left / vw * 65535);
+                          TruncSaturate<std::int32_t>(left / vw * 65535);
   const std::int64_t yd = std::int64_t{TruncSaturate<std::int32_t>(h / vh * y)} +
-                          TruncSaturate<std::int32_t>(settings.monitor.top / vh * 65535);
+                          TruncSaturate<std::int32_t>(top / vh * 65535);
   return std::array<std::int32_t, 2>{TruncSaturate<std::int32_t>(static_cast<long double>(xd)),
                                      TruncSaturate<std::int32_t>(static_cast<long double>(yd))};
 }

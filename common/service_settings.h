@@ -11,6 +11,16 @@ struct ScreenSize {
   std::int32_t height = 0;
 };
 
+// Where the virtual desktop begins (SM_XVIRTUALSCREEN, SM_YVIRTUALSCREEN): negative when a
+// monitor lies left of or above the primary. Absolute pointer units 0..65535 span the desktop
+// from here, not from the primary's corner.
+struct DesktopOrigin {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+
+  bool operator==(const DesktopOrigin&) const = default;
+};
+
 // The sixteen MPControl values read by the USB service, in table order.
 struct MpControlSettings {
   std::int32_t MPXLimitStart = 0;
@@ -68,6 +78,7 @@ struct ServiceSettings {
   std::int32_t MultiMonMode = 0;
   std::int32_t VirtualWidth = 0;  // SM_CXVIRTUALSCREEN; default: primary screen width
   std::int32_t VirtualHeight = 0;
+  DesktopOrigin virtual_origin;  // from the system, not the registry
 
   bool operator==(const ServiceSettings&) const = default;
 };
@@ -117,6 +128,7 @@ struct DeviceSettings {
   std::int32_t MultiMonMode = 0;
   std::int32_t VirtualWidth = 0;
   std::int32_t VirtualHeight = 0;
+  DesktopOrigin virtual_origin;
   MpControlSettings mp;
   std::int32_t display_index = 0;
   MonitorRect monitor;

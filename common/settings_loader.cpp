@@ -101,8 +101,9 @@ int NumberedCount(std::int32_t count) {
 
 }  // namespace
 
-SettingsLoader::SettingsLoader(SettingsStore& store, ServiceKind kind, ScreenSize primary)
-    : store_(store), kind_(kind), primary_(primary) {}
+SettingsLoader::SettingsLoader(SettingsStore& store, ServiceKind kind, ScreenSize primary,
+                               DesktopOrigin origin)
+    : store_(store), kind_(kind), primary_(primary), origin_(origin) {}
 
 ServiceSettings SettingsLoader::LoadService() const {
   ServiceSettings settings;
@@ -145,6 +146,7 @@ void SettingsLoader::LoadMonitorMaps(ServiceSettings& settings) const {
   settings.MultiMonMode = read(schema::kMultiMonMode, 0);
   settings.VirtualWidth = read(schema::kVirtualScreenWidth, primary_.width);
   settings.VirtualHeight = read(schema::kVirtualScreenHeight, primary_.height);
+  settings.virtual_origin = origin_;
 }
 
 void SettingsLoader::LoadDevice(const ServiceSettings& service, std::string_view identity,
@@ -159,6 +161,7 @@ void SettingsLoader::LoadDevice(const ServiceSettings& service, std::string_view
   device.MultiMonMode = service.MultiMonMode;
   device.VirtualWidth = service.VirtualWidth;
   device.VirtualHeight = service.VirtualHeight;
+  device.virtual_origin = service.virtual_origin;
   if (kind_ == ServiceKind::kUsb) device.mp = service.mp;
 
   const int found = FindDisplayIndex(identity);

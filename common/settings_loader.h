@@ -13,8 +13,10 @@ namespace zorvik {
 
 class SettingsLoader {
  public:
-  // `primary` is the primary screen's size (SM_CXSCREEN, SM_CYSCREEN).
-  SettingsLoader(SettingsStore& store, ServiceKind kind, ScreenSize primary);
+  // `primary` is the primary screen's size (SM_CXSCREEN, SM_CYSCREEN), `origin` the virtual
+  // desktop's top-left corner.
+  SettingsLoader(SettingsStore& store, ServiceKind kind, ScreenSize primary,
+                 DesktopOrigin origin = {});
 
   // General, then MPControl (USB service only), then MonitorMaps.
   ServiceSettings LoadService() const;
@@ -41,6 +43,7 @@ class SettingsLoader {
   SettingsStore& store_;
   ServiceKind kind_;
   ScreenSize primary_;
+  DesktopOrigin origin_;
 };
 
 }  // namespace zorvik

@@ -83,6 +83,10 @@ std::string ProgramPath() {
 
 }  // namespace
 
+DesktopOrigin VirtualDesktopOrigin() {
+  return {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
+}
+
 std::string ProgramFolder() {
   const std::string path = ProgramPath();
   const std::size_t slash = path.find_last_of("\\/");

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/service_settings.h"
 #include "common/win32/handle_win32.h"
 
 namespace zorvik {
@@ -44,6 +45,9 @@ class NullDaclSecurity {
 // with "Global\" and some without, and outside session 0 those are two objects. Asks only for
 // setting it, which is all its openers do. Null when neither exists.
 HANDLE OpenEventByEitherName(const char* name, const char* other_name);
+
+// The virtual desktop's top-left corner now (SM_XVIRTUALSCREEN, SM_YVIRTUALSCREEN).
+DesktopOrigin VirtualDesktopOrigin();
 
 // The folder of the running program (without a trailing backslash) and its file name without
 // the extension ("Usblink").

@@ -62,7 +62,7 @@ void SerialServiceApp::Tick() {
 }
 
 void SerialServiceApp::LoadSettings() {
-  const SettingsLoader loader(store_, ServiceKind::kSerial, primary_);
+  const SettingsLoader loader(store_, ServiceKind::kSerial, primary_, VirtualDesktopOrigin());
   const ServiceSettings loaded = loader.LoadService();
   settings_ = loaded;
   std::lock_guard lock(device_lock_);

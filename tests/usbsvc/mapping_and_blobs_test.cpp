@@ -2,6 +2,7 @@
 // where off-by-one and precision faults show.
 #include <gtest/gtest.h>
 
+#include "common/pointer_emit.h"
 #include "usbsvc/blob_finder.h"
 #include "usbsvc/candidate_tracking.h"
 #include "usbsvc/coordinate_mapping.h"
@@ -18,6 +19,78 @@ DeviceSettings Screen1024x768() {
 AbsolutePoint Map(std::int32_t x14, std::int32_t y14, const DeviceSettings& s) {
   const PixelPoint at = SensorToMonitor(x14, y14, s.monitor);
   return *MapToAbsolute(*Calibrate(at, s.mapping.matrix), s);
+}
+
+// Pointer units span the virtual desktop from its top-left corner, which lies left of or above
+// the primary when a monitor does: each monitor's corners land on its own share of 0..65535.
+TEST(DesktopScaling, MonitorsLeftOfAndAboveThePrimaryLandOnTheirOwnShare) {
+  struct Case {
+    const char* layout;
+    MonitorRect monitor;
+    std::int32_t vw, vh;
+    DesktopOrigin origin;
+    std::int32_t x, y;
+    std::int32_t xd, yd;
+  };
+  const Case cases[] = {
+      {"left of the primary, its left edge",
+       {-1920, 0, 0, 1080},
+       3840,
+       1080,
+       {-1920, 0},
+       0,
+       0,
+       0,
+       0},
+      {"left of the primary, its right edge",
+       {-1920, 0, 0, 1080},
+       3840,
+       1080,
+       {-1920, 0},
+       65535,
+       65535,
+       32767,
+       65535},
+      {"primary right of it, its left edge",
+       {0, 0, 1920, 1080},
+       3840,
+       1080,
+       {-1920, 0},
+       0,
+       0,
+       32767,
+       0},
+      {"stacked above the primary, its top",
+       {0, -1080, 1920, 0},
+       1920,
+       2160,
+       {0, -1080},
+       0,
+       0,
+       0,
+       0},
+      {"primary below it, its top", {0, 0, 1920, 1080}, 1920, 2160, {0, -1080}, 0, 0, 0, 32767},
+      {"origin at 0: the second of two side by side",
+       {1024, 0, 2048, 768},
+       2048,
+       768,
+       {0, 0},
+       0,
+       0,
+       32767,
+       0},
+  };
+  for (const Case& c : cases) {
+    DeviceSettings s = Screen1024x768();
+    s.monitor = c.monitor;
+    s.VirtualWidth = c.vw;
+    s.VirtualHeight = c.vh;
+    s.virtual_origin = c.origin;
+    const auto scaled = ScaleToDesktop(c.x, c.y, s);
+    ASSERT_TRUE(scaled) << c.layout;
+    EXPECT_EQ((*scaled)[0], c.xd) << c.layout;
+    EXPECT_EQ((*scaled)[1], c.yd) << c.layout;
+  }
 }
 
 TEST(BlobFinder, WorkedExampleGivesCentreAndWidthPairs) {

@@ -100,7 +100,7 @@ void ServiceApp::Tick() {
 }
 
 void ServiceApp::LoadSettings() {
-  const SettingsLoader loader(store_, ServiceKind::kUsb, primary_);
+  const SettingsLoader loader(store_, ServiceKind::kUsb, primary_, VirtualDesktopOrigin());
   const ServiceSettings loaded = loader.LoadService();
   std::lock_guard lock(devices_lock_);
   settings_ = loaded;
