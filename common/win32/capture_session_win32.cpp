@@ -20,7 +20,8 @@ StreamCapture* CaptureSession::For(int number) {
 
 std::string CaptureSession::Folder() const {
   RegistrySettingsStore store;
-  if (const ScopedKey key = OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey)) {
+  if (const ScopedKey key =
+          OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey, key_rights::kRead)) {
     if (const auto folder = ReadText(store, key.get(), schema::kCaptureFolder)) {
       if (!folder->view().empty()) return std::string(folder->view());
     }
@@ -31,7 +32,8 @@ std::string CaptureSession::Folder() const {
 void CaptureSession::BeginIfAsked(std::span<const int> numbers) {
   if (under_way_ != 0) return;
   RegistrySettingsStore store;
-  const ScopedKey key = OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey);
+  const ScopedKey key =
+      OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey, key_rights::kRead);
   if (!key) return;
   const std::int32_t seconds = ReadInt(store, key.get(), schema::kCaptureSeconds).value_or(0);
   if (seconds <= 0) return;
@@ -58,7 +60,8 @@ void CaptureSession::BeginIfAsked(std::span<const int> numbers) {
 void CaptureSession::Finished() {
   if (--under_way_ != 0) return;
   RegistrySettingsStore store;
-  if (const ScopedKey key = OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey)) {
+  if (const ScopedKey key =
+          OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey, key_rights::kSetValue)) {
     WriteDword(store, key.get(), schema::kCaptureSeconds, 0);
   }
 }
