@@ -10,6 +10,7 @@
 
 #include "common/decimal_text.h"
 #include "common/settings_access.h"
+#include "common/settings_schema.h"
 
 namespace zorvik {
 
@@ -48,5 +49,20 @@ class RegistryBatchWriter {
   // std::string orders by unsigned bytes: the byte-wise order the writes follow.
   std::map<std::string, std::string> entries_;
 };
+
+// Writes the entries `fill` gives below the settings key and closes the writer before returning,
+// so that a service told afterwards never reads between the writer's flush and its closing write.
+// False when a key could not be created.
+template <typename Fill>
+bool WriteSettingsBatch(SettingsStore& store, Fill fill) {
+  try {
+    RegistryBatchWriter writer(store, store.LocalMachine(), schema::kRootKey);
+    fill(writer);
+    writer.Flush();
+  } catch (const RegistryBatchError&) {
+    return false;
+  }
+  return true;
+}
 
 }  // namespace zorvik

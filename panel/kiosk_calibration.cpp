@@ -31,18 +31,6 @@ constexpr MonitorDefault kCalibrationValues[] = {
     {schema::kMonEnFormat, "1"},         {schema::kMonFnFormat, "0"},
     {schema::kMonDividerFormat, "1"}};
 
-template <typename Fill>
-bool WriteBatch(SettingsStore& store, Fill fill) {
-  try {
-    RegistryBatchWriter writer(store, store.LocalMachine(), schema::kRootKey);
-    fill(writer);
-    writer.Flush();
-  } catch (const RegistryBatchError&) {
-    return false;
-  }
-  return true;
-}
-
 double DistanceMm(const KioskScreen& screen, ClientPoint a, ClientPoint b) {
   return DistanceMm(screen.scale, a.x - b.x, a.y - b.y);
 }
@@ -459,14 +447,14 @@ SavedMonitorValues SaveMonitorValues(SettingsStore& store, std::int32_t monitor)
 }
 
 bool RestoreMonitorValues(SettingsStore& store, const SavedMonitorValues& saved) {
-  return WriteBatch(store, [&](RegistryBatchWriter& writer) {
+  return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
     for (const auto& [name, text] : saved.texts)
       writer.SetText(name, text);
   });
 }
 
 bool WriteIdentity(SettingsStore& store, std::int32_t monitor) {
-  return WriteBatch(store, [&](RegistryBatchWriter& writer) {
+  return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
     for (const MonitorDefault& value : kCalibrationValues) {
       writer.SetText(GeneralEntry(value.format, monitor), value.text);
     }
@@ -476,7 +464,7 @@ bool WriteIdentity(SettingsStore& store, std::int32_t monitor) {
 bool WriteKioskCalibration(SettingsStore& store, std::int32_t monitor, const KioskResult& result,
                            const UtcTime& now) {
   const CalibrationMatrix& m = result.matrix;
-  return WriteBatch(store, [&](RegistryBatchWriter& writer) {
+  return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
     const std::pair<const char*, std::int64_t> values[] = {
         {schema::kMonXFormat, 0},
         {schema::kMonYFormat, 0},

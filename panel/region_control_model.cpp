@@ -48,20 +48,6 @@ std::int32_t Add(std::int32_t value, std::int32_t delta) {
       sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-// Writes the entries and closes the writer before anyone is told, so that the services never read
-// between the writer's flush and its closing write. False when a key could not be created.
-template <typename Fill>
-bool WriteBatch(SettingsStore& store, Fill fill) {
-  try {
-    RegistryBatchWriter writer(store, store.LocalMachine(), schema::kRootKey);
-    fill(writer);
-    writer.Flush();
-  } catch (const RegistryBatchError&) {
-    return false;
-  }
-  return true;
-}
-
 void SignalRound(CorrectionSignals& signals) {
   signals.SetupChanged();
   signals.Pause(kSignalPauseMs);
@@ -167,7 +153,7 @@ std::optional<StepOutcome> RunCorrectionStep(SettingsStore& store, CorrectionSig
   const CorrectionPairLayout& layout = LayoutOf(kind);
   const int monitor = ActiveMonitorIndex(store);
   const CorrectionPair next = ApplyStep(step, ReadCorrectionPair(store, kind, monitor));
-  const bool written = WriteBatch(store, [&](RegistryBatchWriter& writer) {
+  const bool written = WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
     writer.SetInteger(GeneralEntry(layout.x_format, monitor), next.x);
     writer.SetInteger(GeneralEntry(layout.y_format, monitor), next.y);
   });
@@ -185,7 +171,7 @@ AutoCalibrationOutcome RunAutoCalibration(SettingsStore& store, CorrectionSignal
   if (!zooms) return outcome;
   outcome.zooms = zooms->shown;
   const int monitor = ActiveMonitorIndex(store);
-  outcome.identity_written = WriteBatch(store, [&](RegistryBatchWriter& writer) {
+  outcome.identity_written = WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
     for (const IdentityEntry& entry : kIdentity) {
       writer.SetInteger(GeneralEntry(entry.format, monitor), entry.value);
     }

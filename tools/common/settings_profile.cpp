@@ -214,23 +214,6 @@ bool IsInt32Text(std::string_view text) {
   return v <= std::int64_t{std::numeric_limits<std::int32_t>::max()} + (negative ? 1 : 0);
 }
 
-// A quoted string with \\ and \" escapes; `rest` is what follows the closing quote.
-bool ParseQuoted(std::string_view text, std::string* out, std::string_view* rest) {
-  if (text.empty() || text.front() != '"') return false;
-  out->clear();
-  for (std::size_t i = 1; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      *out += text[++i];
-    } else if (text[i] == '"') {
-      *rest = text.substr(i + 1);
-      return true;
-    } else {
-      *out += text[i];
-    }
-  }
-  return false;
-}
-
 class ProfileParser {
  public:
   explicit ProfileParser(ProfileError* error) : error_(error) {}

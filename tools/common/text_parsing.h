@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace zorvik {
@@ -32,6 +33,24 @@ inline int HexDigit(char c) {
 inline std::optional<std::uint8_t> HexByte(std::string_view pair) {
   if (pair.size() != 2 || HexDigit(pair[0]) < 0 || HexDigit(pair[1]) < 0) return std::nullopt;
   return static_cast<std::uint8_t>(HexDigit(pair[0]) * 16 + HexDigit(pair[1]));
+}
+
+// A quoted string with \\ and \" escapes, as .reg files write names and texts; `rest` is what
+// follows the closing quote. False when the text opens no quote or never closes it.
+inline bool ParseQuoted(std::string_view text, std::string* out, std::string_view* rest) {
+  if (text.empty() || text.front() != '"') return false;
+  out->clear();
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) {
+      *out += text[++i];
+    } else if (text[i] == '"') {
+      *rest = text.substr(i + 1);
+      return true;
+    } else {
+      *out += text[i];
+    }
+  }
+  return false;
 }
 
 }  // namespace zorvik

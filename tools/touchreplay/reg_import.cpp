@@ -96,23 +96,6 @@ bool ParseHexList(std::string_view text, std::vector<std::uint8_t>* bytes) {
   return true;
 }
 
-// A quoted string with \\ and \" escapes; `rest` is what follows the closing quote.
-bool ParseQuoted(std::string_view text, std::string* out, std::string_view* rest) {
-  if (text.empty() || text.front() != '"') return false;
-  out->clear();
-  for (std::size_t i = 1; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      *out += text[++i];
-    } else if (text[i] == '"') {
-      *rest = text.substr(i + 1);
-      return true;
-    } else {
-      *out += text[i];
-    }
-  }
-  return false;
-}
-
 // The key path below the local machine hive, or nothing for other hives.
 bool LocalMachinePath(std::string_view key, std::string* path) {
   for (const std::string_view hive : {"HKEY_LOCAL_MACHINE", "HKLM"}) {
