@@ -1,7 +1,9 @@
-"""Who may open the named objects that one program creates for another. On Windows the services
-run with the signed-in user's standard token while the panel and the tools it starts may run
-elevated, so each such object must let every user in (a null DACL), whichever token made it.
-Wine enforces none of it, but keeps each object's security: objsecurity reads it back."""
+"""Who may open the named objects that one program creates for another, and where. On Windows the
+services run with the signed-in user's standard token while the panel and the tools it starts may
+run elevated, so each such object must let every user in (a null DACL), whichever token made it.
+Wine enforces none of it, but keeps each object's security: objsecurity reads it back. A standard
+token may not create a global section either; an object of another kind squatting on the global
+name refuses that creation here as the missing privilege does there."""
 
 import json
 
@@ -41,6 +43,24 @@ class UsblinkObjects(UsblinkTest):
         for kind, name in USBLINK_OBJECTS:
             with self.subTest(name=name):
                 self.assertEqual(dacl(self, kind, name), OPEN_TO_ALL)
+
+
+    def test_sections_refused_under_their_global_names_are_found_in_the_session(self):
+        for kind, name in USBLINK_OBJECTS:
+            if kind == "section":
+                self.start_waiter("wait-event", name, "60000")
+        self.add_mouse()
+        controller = self.add_controller(0)
+        self.start()
+        self.wait_served([controller])
+        controller.fingers([(8192, 8192, 4)])
+
+        def sections():
+            code, out = self.touchctl("points")
+            return [json.loads(line) for line in out.splitlines() if line.startswith("{")] \
+                if code == 0 else None
+        self.wait_until(lambda: sections() is not None, 10, "touchctl to find both sections")
+        self.assertEqual(len(sections()), 2)
 
 
 class ClicktogObjects(ClicktogTest):
