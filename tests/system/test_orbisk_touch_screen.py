@@ -267,6 +267,11 @@ class MultiPointViews(TouchScreenTest):
             self.assertTrue(self.shows_text(5, 100 + 20 * n, text), text)
             self.assertEqual(self.pixel(record["x"], record["y"]), RED)
         self.assertFalse(self.shows_text(5, 140, "P(00,00)=(000000,000000)"))
+        # "Exit" stays above the frames: its face, not the background, fills the button.
+        button = self.screen_pixels({"x": window["x"] + window["w"] - 50,
+                                     "y": window["y"] + window["h"] - 50, "w": 50, "h": 50})
+        face = max(set(button), key=button.count)
+        self.assertNotIn(face, (BLACK, (100, 100, 100), (140, 140, 140)))
         controller.fingers([])
         self.wait_until(lambda: self.shows_text(5, 80, "State=Touch up  "), 5, "the lift")
         self.click_exit(window)
