@@ -7,6 +7,7 @@ Orbisk, the wineserver, the X server and Usblink (Orbisk's as a ratio to Usblink
 machine's load moves much less), and the frames the view drew against the frames published.
 
     python3 bench/touch_view_bench.py [--build build/win64] [--seconds 10] [--rate 200]
+                                      [--orbisk PATH]
 Needs the win64 build (Orbisk, Usblink, uictl, touchctl, simdev and bench/view_frames)."""
 
 import argparse
@@ -62,7 +63,7 @@ class Bench:
         time.sleep(0.4)
 
     def open_panel(self):
-        self.panel = self.world.start("panel/win32/Orbisk.exe")
+        self.panel = self.world.start(self.args.orbisk)
         self.ui("wait-window", SHEET, "20000")
         time.sleep(0.5)
         self.click(next(t for t in self.ui("tabs", SHEET) if t["text"] == "Option/Tools"))
@@ -165,6 +166,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(SOURCE, "build", "win64"))
     parser.add_argument("--seconds", type=float, default=10)
+    parser.add_argument("--orbisk", default="panel/win32/Orbisk.exe",
+                        help="the Orbisk to measure (another build's, to compare)")
     parser.add_argument("--rate", type=float, default=200)
     parser.add_argument("--fingers", type=lambda s: [int(v) for v in s.split(",")],
                         default=[1, 5, 10])
