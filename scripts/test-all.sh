@@ -90,12 +90,13 @@ else
 fi
 
 # The Windows build first; its tests, which mostly wait on Wine, then run in the background
-# while the native presets build and test.
+# while the native presets build and test. Those that measure rates in real time (label alone)
+# run last, when nothing else runs.
 win64_pid=
 win64_log=$logs/test-win64.log
 if configure_and_build win64; then
   win64_start=$SECONDS
-  ctest --preset win64 --no-tests=error >"$win64_log" 2>&1 &
+  ctest --preset win64 --no-tests=error -LE 'soak|alone' >"$win64_log" 2>&1 &
   win64_pid=$!
   echo "test win64                         (started, in the background)"
 else
@@ -110,6 +111,9 @@ if [[ -n $win64_pid ]]; then
   wait "$win64_pid" && win64_ok=1
   report "test win64" "$win64_log" $((SECONDS - win64_start)) $win64_ok
   count_tests win64 "$win64_log"
+  step "test win64 (alone)" "$logs/test-win64-alone.log" \
+    ctest --preset win64 --no-tests=ignore -L alone
+  count_tests win64-alone "$logs/test-win64-alone.log"
 fi
 # Whatever happened above, leave no Wine process behind.
 tests/wine/world.sh down-all "$root/build/win64" >/dev/null 2>&1
@@ -119,22 +123,22 @@ echo "Steps:"
 printf '  %s\n' "${times[@]}"
 echo "Slowest tests:"
 # ctest's result lines: "  12/605 Test  #34: NAME .....   Passed   12.34 sec"
-for preset in host host-asan win64 fuzz; do
+for preset in host host-asan win64 win64-alone fuzz; do
   [[ -f $logs/test-$preset.log ]] || continue
   sed -nE "s/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: ([^ ]+) .* ([0-9]+\.[0-9]+) sec.*/\2 $preset \1/p" \
     "$logs/test-$preset.log"
 done | sort -rn | head -10 | awk '{ printf "  %7.1fs  %-9s %s\n", $1, $2, $3 }'
 # The win64 preset runs a failed test once more (Wine's occasional failed launch): name every
 # test that needed it, so that a flaky test is seen although the run passed.
-if [[ -f $win64_log ]]; then
-  retried=$(sed -nE 's/^.*Test +#[0-9]+: ([^ ]+) .*\*\*\*.*/\1/p' "$win64_log" | sort -u |
-    while read -r name; do
-      grep -qE "Test +#[0-9]+: $name .* Passed " "$win64_log" && echo "$name"
-    done)
-  if [[ -n $retried ]]; then
-    echo "Passed only when run once more (flaky):"
-    sed 's/^/  /' <<<"$retried"
-  fi
+for log in "$win64_log" "$logs/test-win64-alone.log"; do
+  [[ -f $log ]] || continue
+  sed -nE 's/^.*Test +#[0-9]+: ([^ ]+) .*\*\*\*.*/\1/p' "$log" | sort -u | while read -r name; do
+    grep -qE "Test +#[0-9]+: $name .* Passed " "$log" && echo "$name"
+  done
+done >"$logs/retried.txt"
+if [[ -s $logs/retried.txt ]]; then
+  echo "Passed only when run once more (flaky):"
+  sed 's/^/  /' "$logs/retried.txt"
 fi
 echo "Summary ($((SECONDS - start_all))s):"
 printf '  %s\n' "${summary[@]}"
