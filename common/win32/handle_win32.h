@@ -91,6 +91,43 @@ class ScopedMappedView {
   void* view_ = nullptr;
 };
 
+// Owns an open registry key (RegCreateKeyEx, RegOpenKeyEx write it through put()).
+class ScopedRegKey {
+ public:
+  ScopedRegKey() = default;
+  ScopedRegKey(const ScopedRegKey&) = delete;
+  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+  ~ScopedRegKey() {
+    if (key_ == nullptr) return;
+    const LastErrorKeeper keep;
+    RegCloseKey(key_);
+  }
+  HKEY get() const { return key_; }
+  HKEY* put() { return &key_; }  // only while empty
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// Owns what a security call returned in LocalAlloc'ed memory (a descriptor, an SDDL text).
+template <typename Pointer>
+class ScopedLocalMemory {
+ public:
+  ScopedLocalMemory() = default;
+  ScopedLocalMemory(const ScopedLocalMemory&) = delete;
+  ScopedLocalMemory& operator=(const ScopedLocalMemory&) = delete;
+  ~ScopedLocalMemory() {
+    if (memory_ == nullptr) return;
+    const LastErrorKeeper keep;
+    LocalFree(memory_);
+  }
+  Pointer get() const { return memory_; }
+  Pointer* put() { return &memory_; }  // only while empty
+
+ private:
+  Pointer memory_ = nullptr;
+};
+
 // Owns a pen, brush, font or bitmap; it must not be selected into a device context when freed.
 template <typename Object>
 class ScopedGdiObject {

@@ -90,17 +90,16 @@ int BeShell(const char* seconds) {
 
 int SetKeyAcl(const char* subkey, const char* sddl) {
   const std::string path = std::string(zorvik::schema::kRootKey) + "\\" + subkey;
-  HKEY key = nullptr;
+  zorvik::ScopedRegKey key;
+  zorvik::ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   LONG error = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                               WRITE_DAC | KEY_WOW64_64KEY, nullptr, &key, nullptr);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+                               WRITE_DAC | KEY_WOW64_64KEY, nullptr, key.put(), nullptr);
   if (error == ERROR_SUCCESS && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                                    sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+                                    sddl, SDDL_REVISION_1, descriptor.put(), nullptr)) {
     error = static_cast<LONG>(GetLastError());
   }
-  if (error == ERROR_SUCCESS) error = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-  if (descriptor != nullptr) LocalFree(descriptor);
-  if (key != nullptr) RegCloseKey(key);
+  if (error == ERROR_SUCCESS)
+    error = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get());
   if (error != ERROR_SUCCESS)
     std::fprintf(stderr, "setupkit: %s: error %ld\n", path.c_str(), error);
   return error == ERROR_SUCCESS ? 0 : 1;
