@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -178,38 +179,6 @@ int StopServices(DWORD timeout_ms) {
   return result;
 }
 
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  ~ScopedKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  HKEY get() const { return key_; }
-  HKEY* put() { return &key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-// LocalAlloc'ed results of the security calls.
-template <typename T>
-class ScopedLocal {
- public:
-  ScopedLocal() = default;
-  ScopedLocal(const ScopedLocal&) = delete;
-  ScopedLocal& operator=(const ScopedLocal&) = delete;
-  ~ScopedLocal() {
-    if (memory_ != nullptr) LocalFree(memory_);
-  }
-  T get() const { return memory_; }
-  T* put() { return &memory_; }
-
- private:
-  T memory_ = nullptr;
-};
-
 int Fail(const char* what, DWORD error) {
   Print("%s failed (error %lu)\n", what, error);
   return 1;
@@ -217,7 +186,7 @@ int Fail(const char* what, DWORD error) {
 
 // A security descriptor parsed from SDDL, and its access list.
 struct Sddl {
-  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   PACL dacl = nullptr;
 };
 
@@ -307,7 +276,7 @@ class MergedAcl {
 // applied here.
 std::string DaclText(PACL dacl, bool protect) {
   SECURITY_DESCRIPTOR descriptor{};
-  ScopedLocal<LPSTR> text;
+  ScopedLocalMemory<LPSTR> text;
   if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
       !SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE) ||
       (protect &&
@@ -330,7 +299,8 @@ struct WellKnownSid {
 };
 
 // The key's access list, or the system's and the administrators' full access when it has none.
-DWORD ReadKeyDacl(HKEY key, ScopedLocal<PSECURITY_DESCRIPTOR>& descriptor, Sddl& base, PACL& dacl) {
+DWORD ReadKeyDacl(HKEY key, ScopedLocalMemory<PSECURITY_DESCRIPTOR>& descriptor, Sddl& base,
+                  PACL& dacl) {
   const DWORD error = GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
                                       nullptr, &dacl, nullptr, descriptor.put());
   if (error != ERROR_SUCCESS) return error;
@@ -344,12 +314,12 @@ DWORD ReadKeyDacl(HKEY key, ScopedLocal<PSECURITY_DESCRIPTOR>& descriptor, Sddl&
 // Older versions gave the Users group full access on General, including its access list and
 // owner: taken back at every installation (the root key's entry covers General now).
 int RevokeGeneralFullAccess(PSID users) {
-  ScopedKey key;
+  ScopedRegKey key;
   LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, schema::kGeneralKey, 0,
                              READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, key.put());
   if (error == ERROR_FILE_NOT_FOUND) return 0;
   if (error != ERROR_SUCCESS) return Fail("Opening the General settings key", error);
-  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   PACL current = nullptr;
   error = static_cast<LONG>(GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
                                             nullptr, nullptr, &current, nullptr, descriptor.put()));
@@ -375,12 +345,12 @@ int GrantSettings() {
   if (!interactive.ok || !users.ok || !Parse(std::string("D:") + kSettingsKeyAces, wanted))
     return Fail("Building the settings key's access list", GetLastError());
 
-  ScopedKey key;
+  ScopedRegKey key;
   LONG error =
       RegCreateKeyExA(HKEY_LOCAL_MACHINE, schema::kRootKey, 0, nullptr, 0,
                       READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, key.put(), nullptr);
   if (error != ERROR_SUCCESS) return Fail("Opening the settings key", error);
-  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   Sddl base;
   PACL current = nullptr;
   error = static_cast<LONG>(ReadKeyDacl(key.get(), descriptor, base, current));
@@ -400,26 +370,57 @@ int GrantSettings() {
   return RevokeGeneralFullAccess(users.get());
 }
 
+// Opens a folder to read and change its access list, never through a link: a folder that a user
+// made (ProgramData and a drive's root let users create folders) into a junction would hand the
+// rights given here to wherever it points.
+DWORD OpenFolderForRights(const std::string& folder, ScopedFileHandle& handle) {
+  handle.reset(CreateFileA(folder.c_str(), READ_CONTROL | WRITE_DAC,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                           nullptr));
+  if (!handle) return GetLastError();
+  BY_HANDLE_FILE_INFORMATION facts{};
+  if (!GetFileInformationByHandle(handle.get(), &facts)) return GetLastError();
+  if ((facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+      (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    handle.reset();
+    return ERROR_CANT_ACCESS_FILE;
+  }
+  return ERROR_SUCCESS;
+}
+
+int FolderFail(const std::string& folder, DWORD error) {
+  if (error == ERROR_CANT_ACCESS_FILE) {
+    Print("%s is a link or not a folder: its rights are left alone\n", folder.c_str());
+    return 1;
+  }
+  return Fail(("Opening " + folder).c_str(), error);
+}
+
 int PrepareDataFolder() {
-  const std::string folder = ServiceDataFolder();
-  if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return Fail(("Creating " + folder).c_str(), GetLastError());
+  // Never a fallback folder: users' modify access must land on this folder or nowhere.
+  const std::optional<std::string> found = ServiceDataFolder();
+  if (!found) return Fail("Finding the common data folder", ERROR_PATH_NOT_FOUND);
+  const std::string& folder = *found;
+  ScopedFileHandle handle;
+  DWORD error = OpenFolderForRights(folder, handle);
+  if (error != ERROR_SUCCESS) return FolderFail(folder, error);
   WellKnownSid users(WinBuiltinUsersSid);
   Sddl wanted;
   if (!users.ok || !Parse(std::string("D:") + kDataFolderAces, wanted))
     return Fail("Building the data folder's access list", GetLastError());
-  ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   PACL current = nullptr;
-  DWORD error = GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                      nullptr, nullptr, &current, nullptr, descriptor.put());
+  error = GetSecurityInfo(handle.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          &current, nullptr, descriptor.put());
   if (error != ERROR_SUCCESS) return Fail("Reading the data folder's access list", error);
   MergedAcl updated(current, wanted.dacl, [&users](const ACE_HEADER* ace) {
     return ExplicitGrantBeyond(ace, users.get(), 0);
   });
   if (!updated.ok()) return Fail("Building the data folder's access list", GetLastError());
-  error = SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
-                                DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                                nullptr, nullptr, updated.get(), nullptr);
+  error = SetSecurityInfo(handle.get(), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                          nullptr, nullptr, updated.get(), nullptr);
   if (error != ERROR_SUCCESS) return Fail("Writing the data folder's access list", error);
   Print("Service logs and captures: %s (users may write)\n", folder.c_str());
   Print("%s: %s\n", folder.c_str(), DaclText(updated.get(), false).c_str());
@@ -448,9 +449,22 @@ bool InsideProgramFiles(const std::string& path) {
   return false;
 }
 
-int SecureFolder(const std::string& folder) {
-  if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return Fail(("Finding " + folder).c_str(), GetLastError());
+// The absolute form of `path`, ".." and "." resolved, so that "C:\Program Files\..\Apps" is not
+// taken for a folder inside Program Files.
+std::optional<std::string> FullPath(const std::string& path) {
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  return std::string(full, length);
+}
+
+int SecureFolder(const std::string& given) {
+  const std::optional<std::string> full = FullPath(given);
+  if (!full) return Fail(("Finding " + given).c_str(), ERROR_BAD_PATHNAME);
+  const std::string& folder = *full;
+  ScopedFileHandle handle;
+  const DWORD opened = OpenFolderForRights(folder, handle);
+  if (opened != ERROR_SUCCESS) return FolderFail(folder, opened);
   if (InsideProgramFiles(folder)) {
     Print("%s: inside Program Files, whose rights it inherits\n", folder.c_str());
     return 0;
@@ -460,10 +474,9 @@ int SecureFolder(const std::string& folder) {
     return Fail("Building the installation folder's access list", GetLastError());
   // Protected: the entries of the folder above (a custom folder's parent often lets
   // authenticated users modify) no longer reach the programs.
-  const DWORD error =
-      SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
-                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, wanted.dacl, nullptr);
+  const DWORD error = SetSecurityInfo(
+      handle.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, wanted.dacl, nullptr);
   if (error != ERROR_SUCCESS) return Fail("Writing the installation folder's access list", error);
   Print("%s: the rights of Program Files (users may read and run, not change)\n", folder.c_str());
   Print("%s: %s\n", folder.c_str(), DaclText(wanted.dacl, true).c_str());
@@ -471,7 +484,7 @@ int SecureFolder(const std::string& folder) {
 }
 
 int PrintDacl(PSECURITY_DESCRIPTOR descriptor) {
-  ScopedLocal<LPSTR> text;
+  ScopedLocalMemory<LPSTR> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
           descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr)) {
     return Fail("Printing the access list", GetLastError());
@@ -483,7 +496,7 @@ int PrintDacl(PSECURITY_DESCRIPTOR descriptor) {
 int ShowKeyAcl(const char* subkey) {
   std::string path = schema::kRootKey;
   if (subkey != nullptr) path = path + "\\" + subkey;
-  ScopedKey key;
+  ScopedRegKey key;
   const LONG error =
       RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | KEY_WOW64_64KEY, key.put());
   if (error != ERROR_SUCCESS) return Fail(("Opening " + path).c_str(), error);

@@ -18,7 +18,7 @@ StreamCapture* CaptureSession::For(int number) {
   return capture.get();
 }
 
-std::string CaptureSession::Folder() const {
+std::optional<std::string> CaptureSession::Folder() const {
   RegistrySettingsStore store;
   if (const ScopedKey key =
           OpenKey(store, store.LocalMachine(), schema::kDiagnosticsKey, key_rights::kRead)) {
@@ -26,7 +26,8 @@ std::string CaptureSession::Folder() const {
       if (!folder->view().empty()) return std::string(folder->view());
     }
   }
-  return ServiceDataFolder() + "\\Capture";
+  if (const auto data = ServiceDataFolder()) return *data + "\\Capture";
+  return std::nullopt;
 }
 
 void CaptureSession::BeginIfAsked(std::span<const int> numbers) {
@@ -37,9 +38,9 @@ void CaptureSession::BeginIfAsked(std::span<const int> numbers) {
   if (!key) return;
   const std::int32_t seconds = ReadInt(store, key.get(), schema::kCaptureSeconds).value_or(0);
   if (seconds <= 0) return;
-  const std::string folder = Folder();
+  const std::optional<std::string> folder = Folder();
   ++under_way_;  // held while the captures begin, so that none ends the session early
-  for (const int number : numbers) {
+  for (const int number : folder ? numbers : std::span<const int>()) {
     StreamCapture* capture = For(number);
     if (capture == nullptr) continue;
     char name[32];
@@ -47,13 +48,13 @@ void CaptureSession::BeginIfAsked(std::span<const int> numbers) {
     std::string source(name);
     source = source.substr(0, source.find('.'));
     ++under_way_;
-    if (!capture->Begin(folder + "\\" + name, source, static_cast<std::uint32_t>(seconds),
+    if (!capture->Begin(*folder + "\\" + name, source, static_cast<std::uint32_t>(seconds),
                         [this] { Finished(); })) {
       --under_way_;
     }
   }
   LogLine("capture of " + std::to_string(under_way_ - 1) + " device(s) for " +
-          std::to_string(seconds) + " s into " + folder);
+          std::to_string(seconds) + " s into " + folder.value_or("no folder (none is known)"));
   Finished();
 }
 

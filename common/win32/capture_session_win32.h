@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -29,7 +30,8 @@ class CaptureSession {
 
  private:
   void Finished();
-  std::string Folder() const;
+  // CaptureFolder, else "Capture" in the data folder; nothing when neither is known.
+  std::optional<std::string> Folder() const;
 
   const char* file_format_;
   std::atomic<int> under_way_{0};

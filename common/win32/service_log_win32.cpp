@@ -5,6 +5,8 @@
 // Needs windows.h first.
 #include <shlobj.h>
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "common/capture/capture_text.h"
@@ -15,19 +17,31 @@ namespace zorvik {
 
 namespace {
 constexpr char kDataFolderName[] = "Zorvik Touch";
+// Room below the data folder for "Capture\<file>" and "<program>.log".
+constexpr std::size_t kRoomBelow = 64;
 }  // namespace
 
-std::string ServiceDataFolder() {
+std::optional<std::string> DataFolderBelow(std::string_view common) {
+  const bool drive = common.size() >= 3 && common[1] == ':' && common[2] == '\\';
+  const bool share = common.starts_with("\\\\");
+  if (!drive && !share) return std::nullopt;
+  std::string folder(common);
+  if (folder.back() != '\\') folder += '\\';
+  folder += kDataFolderName;
+  if (folder.size() + kRoomBelow >= MAX_PATH) return std::nullopt;
+  return folder;
+}
+
+std::optional<std::string> ServiceDataFolder() {
   char common[MAX_PATH] = {};
   if (FAILED(
-          SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common)) ||
-      common[0] == '\0') {
-    return ProgramFolder();
+          SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common))) {
+    return std::nullopt;
   }
-  std::string folder = std::string(common) + "\\" + kDataFolderName;
+  std::optional<std::string> folder = DataFolderBelow(common);
   // Setup creates it with the users' rights; this one (a service started before setup ever ran,
   // or after the folder was deleted) inherits the ProgramData folder's.
-  CreateDirectoryA(folder.c_str(), nullptr);
+  if (folder) CreateDirectoryA(folder->c_str(), nullptr);
   return folder;
 }
 
@@ -38,7 +52,9 @@ void LogLine(std::string_view line) {
                    now.wMinute, now.wSecond, now.wMilliseconds};
   const std::string text = CaptureText::TimeText(at) + " " + std::string(line) + "\r\n";
   OutputDebugStringA(text.c_str());
-  const std::string path = ServiceDataFolder() + "\\" + ProgramName() + ".log";
+  const std::optional<std::string> folder = ServiceDataFolder();
+  if (!folder) return;
+  const std::string path = *folder + "\\" + ProgramName() + ".log";
   const ScopedFileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;

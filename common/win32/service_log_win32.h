@@ -3,6 +3,7 @@
 // written).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,8 +11,13 @@ namespace zorvik {
 
 // "%ProgramData%\Zorvik Touch" (no trailing backslash), created when missing: the services run
 // with the signed-in user's standard token, which may not write the program folder; setup gives
-// users write access here. The program's own folder when the common data folder is unknown.
-std::string ServiceDataFolder();
+// users write access here. Nothing when the common data folder is unknown: then no log or capture
+// file is written anywhere else (not beside the program, not in the current folder).
+std::optional<std::string> ServiceDataFolder();
+
+// The data folder below `common`: only below an absolute folder, and short enough that the files
+// in it fit the ANSI calls' MAX_PATH.
+std::optional<std::string> DataFolderBelow(std::string_view common);
 
 void LogLine(std::string_view line);
 

@@ -360,6 +360,19 @@ class Installer(unittest.TestCase):
         self.assertFalse(self.key_exists(PARAM_KEY))
         self.assertFalse(os.path.exists(self.unix(DATA_DIR)))
 
+    def test_a_folder_named_through_program_files_gets_its_rights(self):
+        # Compared as named, "C:\\Program Files\\.." would pass for a folder inside Program Files
+        # and keep its parent's rights; and nothing is done to a folder that is not there.
+        os.makedirs(self.unix(CHOSEN_DIR), exist_ok=True)
+        for named, code, said in (
+                ("C:\\Program Files\\..\\Kiosk Apps\\Zorvik Touch", 0,
+                 CHOSEN_DIR + ": the rights of Program Files"),
+                ("C:\\Program Files\\Zorvik Touch\\missing", 1, "Opening C:\\Program Files")):
+            with self.subTest(named=named):
+                got, out = self.world.run(SETUPHELP, "secure-folder", named)
+                self.assertEqual(got, code, out)
+                self.assertIn(said, out)
+
     # Upgrade and uninstallation.
     def test_upgrade_over_running_services_replaces_their_files_and_keeps_the_settings(self):
         self.assertEqual(self.setup(), 0)
