@@ -1,6 +1,6 @@
 """The manifest each built program carries (resource 24, id 1), read with pefile: the execution
-level it asks for, the same DPI awareness everywhere (system awareness for systems before
-Windows 10 1607, per-monitor v2 after) and common controls 6 exactly where there is a window.
+level it asks for, the same DPI awareness everywhere (per-monitor v2 from Windows 10 1703,
+system awareness before) and common controls 6 exactly where there is a window.
 Wine ignores most of this, so the check reads the files instead of running them."""
 
 import os
@@ -24,6 +24,7 @@ PROGRAMS = (
     ("Clicktog", "clicktool/Clicktog.exe", "asInvoker", True),
     ("Orbisk", "panel/win32/Orbisk.exe", "requireAdministrator", True),
     ("drvsetup", "drvsetup/drvsetup.exe", "requireAdministrator", False),
+    ("setuphelp", "installer/setuphelp.exe", "asInvoker", False),
 )
 
 
