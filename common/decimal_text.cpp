@@ -31,6 +31,23 @@ std::int32_t AtoiRule(std::string_view text) {
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+std::optional<std::int32_t> ParseInt32Text(std::string_view text) {
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::int64_t magnitude = 0;
+  for (const char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    magnitude = magnitude * 10 + (c - '0');
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
 std::string DecimalText(std::int64_t value) {
   if (value == 0) return "0";
   const bool negative = value < 0;

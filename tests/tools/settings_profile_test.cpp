@@ -115,6 +115,9 @@ TEST(SettingsProfile, ALineThatIsNotOursWritesNothingAndIsNamed) {
       {"\"MouseMode\"=-\r\n", 4, "deletes value"},
       {"[-HKEY_LOCAL_MACHINE\\Software\\ZorvikTouchParam\\MPControl]\r\n", 4, "deletes a key"},
       {"@=\"x\"\r\n", 4, "expected a quoted value name"},
+      {"\"MON00CalibratedAt\"=\"today\x01\"\r\n", 4, "without control characters"},
+      {"\"MON00CalibratedAt\"=\"to\rday\"\r\n", 4, "without control characters"},
+      {"\"Mouse\x1b[2JMode\"=dword:1\r\n", 4, "unknown value \"Mouse?[2JMode\""},
   };
   for (const Case& c : cases) {
     MemorySettingsStore store;
@@ -137,6 +140,32 @@ TEST(SettingsProfile, ALineThatIsNotOursWritesNothingAndIsNamed) {
       EncodeRegFile(std::string(kHeader) + "\"MON00CalibratedAt\"=\"") + std::string("\x22\x20", 2),
       store, &imported, &error));
   EXPECT_EQ(error.line, 4);
+  // A UTF-16 file cut inside its last character: the line before the cut would import short.
+  const std::string whole = EncodeRegFile(std::string(kHeader) + "\"MouseMode\"=dword:12\r\n");
+  EXPECT_FALSE(ImportProfile(whole.substr(0, whole.size() - 5), store, &imported, &error));
+  EXPECT_EQ(error.line, 4);
+  EXPECT_FALSE(ImportProfile(std::string(kMaxProfileBytes + 1, '\n'), store, &imported, &error));
+  EXPECT_EQ(error.line, 0);
+  EXPECT_FALSE(KeyExists(store, "General"));
+}
+
+TEST(SettingsProfile, ExportLeavesOutWhatImportWouldRefuseSoThatItImports) {
+  MemorySettingsStore store;
+  SettingsSeed seed(store);
+  seed.Text("General", "MON00An", "12abc");
+  seed.Text("General", "MON00CalibratedAt", "x\r\n\"MouseMode\"=dword:1");
+  seed.Text("General", "MON00Bn", std::string(3000, '1'));
+  seed.Text("General", "MON00Cn", "-5");
+  const ProfileExport exported = ExportProfile(store);
+  EXPECT_EQ(exported.skipped, (std::vector<std::string>{"General\\MON00An", "General\\MON00Bn",
+                                                        "General\\MON00CalibratedAt"}));
+  MemorySettingsStore fresh;
+  ProfileImport imported;
+  ProfileError error;
+  ASSERT_TRUE(ImportProfile(EncodeRegFile(exported.text), fresh, &imported, &error))
+      << error.line << " " << error.message;
+  EXPECT_EQ(imported.values, 1);
+  EXPECT_EQ(Value(fresh, "General", "MouseMode"), "(absent)");
 }
 
 TEST(SettingsProfile, Regedit4Utf8AndAnyCaseImportUnderTheSchemasSpelling) {
@@ -180,6 +209,23 @@ TEST(CalibrationReport, EachMonitorWithItsErrorsInWordsAndJson) {
   EXPECT_EQ(report[1].monitor, 2);
   EXPECT_NE(CalibrationJson(report[1]).find("\"checkErrorUm\":null"), std::string::npos);
   EXPECT_NE(CalibrationWords(report[1]).find("check error not measured"), std::string::npos);
+}
+
+TEST(CalibrationReport, HostileTextsAreNotMeasurementsAndDoNotReachTheTerminal) {
+  MemorySettingsStore store;
+  SettingsSeed seed(store);
+  seed.Text("General", "MON00CheckErrorUm", "junk");
+  seed.Text("General", "MON00FitErrorUm", "-5");
+  seed.Text("General", "MON00CalibratedAt", "\x1b[2J" + std::string(200, 'x'));
+  const auto report = ReadCalibrations(store);
+  ASSERT_EQ(report.size(), 1u);
+  EXPECT_FALSE(report[0].check_error_um);
+  EXPECT_FALSE(report[0].fit_error_um);
+  const std::string words = CalibrationWords(report[0]);
+  EXPECT_NE(words.find("check error not measured, fit error not measured, calibrated ?[2Jxxx"),
+            std::string::npos);
+  EXPECT_EQ(words.find('\x1b'), std::string::npos);
+  EXPECT_LT(words.size(), 200u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
 #include "tools/common/json_text.h"
+#include "tools/common/text_parsing.h"
 
 namespace zorvik {
 namespace {
@@ -37,6 +38,13 @@ std::optional<std::string> Text(SettingsStore& store, StoreKey key, const char* 
   const auto text = ReadText(store, key, schema::NumberedName(format, n));
   if (!text || text->length == 0) return std::nullopt;
   return std::string(text->view());
+}
+
+// A stored error as the report trusts it: a non-negative decimal number, as the kiosk calibration
+// writes it. Any other text is not a measurement (the atoi rule would read "junk" as a perfect 0).
+std::optional<std::int32_t> Micrometres(const std::optional<std::string>& text) {
+  const auto value = text ? ParseInt32Text(*text) : std::nullopt;
+  return value && *value >= 0 ? value : std::nullopt;
 }
 
 std::string Optional(const std::optional<std::int32_t>& value) {
@@ -71,8 +79,8 @@ std::vector<MonitorCalibration> ReadCalibrations(SettingsStore& store) {
       const auto fit = Text(store, general.get(), schema::kMonFitErrorUmFormat, n);
       const auto check = Text(store, general.get(), schema::kMonCheckErrorUmFormat, n);
       c.calibrated_at = Text(store, general.get(), schema::kMonCalibratedAtFormat, n);
-      if (fit) c.fit_error_um = AtoiRule(*fit);
-      if (check) c.check_error_um = AtoiRule(*check);
+      c.fit_error_um = Micrometres(fit);
+      c.check_error_um = Micrometres(check);
       any = any || fit || check || c.calibrated_at;
     }
     if (any) out.push_back(c);
@@ -104,9 +112,10 @@ std::string CalibrationWords(const MonitorCalibration& c) {
                               " y + " + std::to_string(m.Cn) + ") / " + std::to_string(m.Divider) +
                               ", y' = (" + std::to_string(m.Dn) + " x + " + std::to_string(m.En) +
                               " y + " + std::to_string(m.Fn) + ") / " + std::to_string(m.Divider);
-  out += "\n  check error " + Millimetres(c.check_error_um) + ", fit error " +
-         Millimetres(c.fit_error_um) + ", calibrated " +
-         (c.calibrated_at ? *c.calibrated_at : std::string("at an unknown time"));
+  out +=
+      "\n  check error " + Millimetres(c.check_error_um) + ", fit error " +
+      Millimetres(c.fit_error_um) + ", calibrated " +
+      (c.calibrated_at ? PrintableText(*c.calibrated_at, 40) : std::string("at an unknown time"));
   if (c.x_offset != 0 || c.y_offset != 0 || c.x_zoom != 10000 || c.y_zoom != 10000) {
     out += "\n  fine correction: offset " + std::to_string(c.x_offset) + ", " +
            std::to_string(c.y_offset) + " (thousandths), zoom " + std::to_string(c.x_zoom) + ", " +

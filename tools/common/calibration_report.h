@@ -16,7 +16,7 @@ struct MonitorCalibration {
   int monitor = 0;
   CalibrationMatrix matrix;  // as loaded: a missing value gives its default
   std::int32_t x_offset = 0, y_offset = 0, x_zoom = 10000, y_zoom = 10000;
-  std::optional<std::int32_t> fit_error_um;
+  std::optional<std::int32_t> fit_error_um;  // nothing when absent or not a measurement
   std::optional<std::int32_t> check_error_um;
   std::optional<std::string> calibrated_at;
 };

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <limits>
 #include <optional>
 #include <span>
 
+#include "common/decimal_text.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
 #include "tools/common/text_parsing.h"
@@ -119,14 +119,29 @@ std::string Quoted(std::string_view text) {
   return out + "\"";
 }
 
+// Why a profile cannot carry this text for a value of `kind`, or nothing when it can. A control
+// character would break the .reg line (a line break ends it) or the stored text (a zero ends it).
+// Export leaves out what import refuses, so that every export imports.
+const char* TextProblem(Kind kind, std::string_view text) {
+  const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  if (std::any_of(text.begin(), text.end(), control)) return "a text without control characters";
+  if (kind == Kind::kNumberText && !ParseInt32Text(text)) return "a signed 32-bit decimal number";
+  return nullptr;
+}
+
 void ExportValue(SettingsStore& store, StoreKey key, const std::string& key_label,
                  const std::string& name, Kind kind, ProfileExport* out) {
   std::array<std::uint8_t, 2048> data{};
   std::uint32_t type = 0, size = data.size();
-  if (store.QueryValue(key, name, &type, data, &size) != store_error::kSuccess) return;
-  const bool dword = type == value_type::kDword && size == 4;
-  const bool text = type == value_type::kSz;
-  if ((kind == Kind::kDword && !dword) || (kind != Kind::kDword && !text)) {
+  const std::uint32_t status = store.QueryValue(key, name, &type, data, &size);
+  if (status == store_error::kFileNotFound) return;
+  const bool dword = status == store_error::kSuccess && type == value_type::kDword && size == 4;
+  const bool text = status == store_error::kSuccess && type == value_type::kSz;
+  const auto* begin = reinterpret_cast<const char*>(data.data());
+  const std::string_view bytes(begin, std::min<std::size_t>(size, data.size()));
+  const std::string_view shown = bytes.substr(0, bytes.find('\0'));
+  // A value of another type, longer than any setting or holding what import refuses is named.
+  if (kind == Kind::kDword ? !dword : (!text || TextProblem(kind, shown) != nullptr)) {
     out->skipped.push_back(key_label + "\\" + name);
     return;
   }
@@ -137,9 +152,7 @@ void ExportValue(SettingsStore& store, StoreKey key, const std::string& key_labe
     std::snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(v));
     out->text += hex;
   } else {
-    const auto* begin = reinterpret_cast<const char*>(data.data());
-    const std::string_view bytes(begin, std::min<std::size_t>(size, data.size()));
-    out->text += Quoted(bytes.substr(0, bytes.find('\0')));
+    out->text += Quoted(shown);
   }
   out->text += "\r\n";
 }
@@ -171,8 +184,8 @@ struct Entry {
 };
 
 // Text bytes (one byte per character) of a file: UTF-16LE code units up to U+00FF, or UTF-8/ASCII
-// as they are. Nothing when a UTF-16 character has no byte; *bad_line says on which line.
-std::optional<std::string> DecodeFile(std::string_view bytes, int* bad_line) {
+// as they are. Nothing, with *error, when a UTF-16 character has no byte or the file ends in one.
+std::optional<std::string> DecodeFile(std::string_view bytes, ProfileError* error) {
   if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
     std::string out;
     int line = 1;
@@ -180,11 +193,16 @@ std::optional<std::string> DecodeFile(std::string_view bytes, int* bad_line) {
       const unsigned unit = static_cast<unsigned char>(bytes[i]) |
                             static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8;
       if (unit > 0xFF) {
-        *bad_line = line;
+        *error = {line, "a character outside the single-byte range"};
         return std::nullopt;
       }
       if (unit == '\n') ++line;
       out += static_cast<char>(unit);
+    }
+    // An odd byte count: the file was cut, and its last line may be cut short with it.
+    if (bytes.size() % 2 != 0) {
+      *error = {line, "the file ends inside a UTF-16 character"};
+      return std::nullopt;
     }
     return out;
   }
@@ -202,16 +220,9 @@ std::optional<std::uint32_t> ParseDwordData(std::string_view hex) {
   return v;
 }
 
-bool IsInt32Text(std::string_view text) {
-  const bool negative = !text.empty() && text.front() == '-';
-  if (negative) text.remove_prefix(1);
-  if (text.empty() || text.size() > 10) return false;
-  std::int64_t v = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  return v <= std::int64_t{std::numeric_limits<std::int32_t>::max()} + (negative ? 1 : 0);
+// A name from the file as an error message shows it.
+std::string Shown(std::string_view name) {
+  return PrintableText(name, 80);
 }
 
 class ProfileParser {
@@ -268,7 +279,7 @@ class ProfileParser {
         }
       }
     }
-    if (key_ == nullptr) return Fail("not a key of the settings: " + std::string(key));
+    if (key_ == nullptr) return Fail("not a key of the settings: " + Shown(key));
     entries_->push_back({path_, {}, value_type::kNone, {}});  // the key exists, even empty
     return true;
   }
@@ -299,7 +310,7 @@ class ProfileParser {
     const std::string_view data = TrimBlanks(rest.substr(1));
     std::string canonical;
     const ValueSpec* spec = Known(name, &canonical);
-    if (spec == nullptr) return Fail("unknown value \"" + name + "\" in " + path_);
+    if (spec == nullptr) return Fail("unknown value \"" + Shown(name) + "\" in " + path_);
     if (data == "-") return Fail("deletes value \"" + name + "\": profiles only set values");
     Entry entry{path_, canonical, TypeOf(spec->kind), {}};
     if (spec->kind == Kind::kDword) {
@@ -313,8 +324,8 @@ class ProfileParser {
       if (!ParseQuoted(data, &text, &rest) || !TrimBlanks(rest).empty()) {
         return Fail("\"" + name + "\" must be a quoted text");
       }
-      if (spec->kind == Kind::kNumberText && !IsInt32Text(text)) {
-        return Fail("\"" + name + "\" must be a signed 32-bit decimal number");
+      if (const char* problem = TextProblem(spec->kind, text)) {
+        return Fail("\"" + name + "\" must be " + problem);
       }
       entry.data = text + '\0';
     }
@@ -357,12 +368,12 @@ std::string EncodeRegFile(std::string_view text) {
 
 bool ImportProfile(std::string_view file_bytes, SettingsStore& store, ProfileImport* result,
                    ProfileError* error) {
-  int bad_line = 0;
-  const auto text = DecodeFile(file_bytes, &bad_line);
-  if (!text) {
-    *error = {bad_line, "a character outside the single-byte range"};
+  if (file_bytes.size() > kMaxProfileBytes) {
+    *error = {0, "larger than any profile (" + std::to_string(kMaxProfileBytes) + " bytes)"};
     return false;
   }
+  const auto text = DecodeFile(file_bytes, error);
+  if (!text) return false;
   std::vector<Entry> entries;
   if (!ProfileParser(error).Run(*text, &entries)) return false;
   // Every line checked: now write, keeping each key open while its values follow one another.

@@ -35,6 +35,16 @@ inline std::optional<std::uint8_t> HexByte(std::string_view pair) {
   return static_cast<std::uint8_t>(HexDigit(pair[0]) * 16 + HexDigit(pair[1]));
 }
 
+// Text from a file or the registry as a terminal may show it: printable ASCII, any other byte as
+// '?', cut to `longest` characters with "..." after, so that hostile data cannot move the cursor
+// or fill the screen.
+inline std::string PrintableText(std::string_view text, std::size_t longest) {
+  std::string out;
+  for (const char c : text.substr(0, longest))
+    out += c >= 0x20 && c < 0x7F ? c : '?';
+  return text.size() > longest ? out + "..." : out;
+}
+
 // A quoted string with \\ and \" escapes, as .reg files write names and texts; `rest` is what
 // follows the closing quote. False when the text opens no quote or never closes it.
 inline bool ParseQuoted(std::string_view text, std::string* out, std::string_view* rest) {

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "common/control_event_names.h"
@@ -39,7 +38,7 @@ int Export(const char* path) {
   RegistrySettingsStore store;
   const ProfileExport exported = ExportProfile(store);
   for (const std::string& skipped : exported.skipped) {
-    std::fprintf(stderr, "touchctl: %s has a type the settings do not use; left out\n",
+    std::fprintf(stderr, "touchctl: %s holds what a profile cannot carry; left out\n",
                  skipped.c_str());
   }
   std::ofstream file(path, std::ios::binary);
@@ -58,7 +57,12 @@ int Import(const char* path) {
     std::fprintf(stderr, "touchctl: cannot read %s\n", path);
     return 1;
   }
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  // Read no further than a chunk past the largest profile: enough for the import to refuse it.
+  std::string bytes;
+  char chunk[1 << 16];
+  while (bytes.size() <= kMaxProfileBytes && file.read(chunk, sizeof chunk).gcount() > 0) {
+    bytes.append(chunk, static_cast<std::size_t>(file.gcount()));
+  }
   RegistrySettingsStore store;
   ProfileImport imported;
   ProfileError error;
