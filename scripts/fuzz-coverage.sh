@@ -2,14 +2,14 @@
 # Source-based coverage of the portable core reached by each fuzzer's corpus: builds the fuzz
 # targets with clang's -fprofile-instr-generate -fcoverage-mapping (build/coverage), runs every
 # input of each corpus once (the seeds and build/fuzz-corpus/<target> of scripts/fuzz.sh), and
-# prints llvm-cov's line and branch coverage per core file, for each fuzzer and for all three.
+# prints llvm-cov's line and branch coverage per core file, for each fuzzer and for all of them.
 #   scripts/fuzz-coverage.sh [OUT_DIR]      (default build/coverage/report)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 out=${1:-$root/build/coverage/report}
 build=$root/build/coverage
-targets=(pipeline_fuzz serial_fuzz replay_input_fuzz)
+targets=(pipeline_fuzz serial_fuzz replay_input_fuzz profile_fuzz)
 core=(common usbsvc serialsvc)
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -42,7 +42,7 @@ for target in "${targets[@]}"; do
   objects+=(-object "$build/fuzz/$target")
 done
 llvm-profdata merge -sparse "$out"/*.profraw -o "$out/all.profdata"
-echo "## all three fuzzers"
+echo "## all fuzzers"
 llvm-cov report "${objects[@]:1}" -instr-profile="$out/all.profdata" "${sources[@]}" \
   | sed "s|$root/||"
 llvm-cov show "${objects[@]:1}" -instr-profile="$out/all.profdata" -format=html \

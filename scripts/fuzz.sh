@@ -11,7 +11,7 @@ cd "$root"
 seconds=${1:-600}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(pipeline_fuzz serial_fuzz replay_input_fuzz)
+((${#targets[@]})) || targets=(pipeline_fuzz serial_fuzz replay_input_fuzz profile_fuzz)
 
 scripts/bootstrap.sh >/dev/null
 cmake --preset fuzz >/dev/null
