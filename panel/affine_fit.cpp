@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <iterator>
 #include <limits>
 
 #include "common/calibration.h"
@@ -19,10 +21,22 @@ bool Fits32(std::int64_t v) {
          v <= std::numeric_limits<std::int32_t>::max();
 }
 
-// The three-point matrix in exact 64-bit arithmetic (products of pixel coordinates stay far
-// below 2^63); nothing when one of the seven leaves 32 bits.
+// Coordinates within this bound keep every product of three of them, and the sum of three such
+// products, below 2^63 (3 · 2^20 · 2 · 2^40 < 2^63); client pixels lie far inside it.
+constexpr std::int64_t kExactCoordinateBound = std::int64_t{1} << 20;
+
+bool WithinExactBound(std::span<const ClientPoint> points) {
+  return std::all_of(points.begin(), points.end(), [](ClientPoint p) {
+    return std::abs(std::int64_t{p.x}) <= kExactCoordinateBound &&
+           std::abs(std::int64_t{p.y}) <= kExactCoordinateBound;
+  });
+}
+
+// The three-point matrix in exact 64-bit arithmetic; nothing when a coordinate lies outside the
+// bound that keeps it exact or one of the seven leaves 32 bits.
 std::optional<CalibrationMatrix> ExactThreePoint(std::span<const ClientPoint> s,
                                                  std::span<const ClientPoint> t) {
+  if (!WithinExactBound(s) || !WithinExactBound(t)) return std::nullopt;
   const std::int64_t xs0 = s[0].x, ys0 = s[0].y, xs1 = s[1].x, ys1 = s[1].y;
   const std::int64_t xs2 = s[2].x, ys2 = s[2].y;
   const std::int64_t xd0 = t[0].x, yd0 = t[0].y, xd1 = t[1].x, yd1 = t[1].y;
@@ -47,6 +61,14 @@ std::optional<CalibrationMatrix> ExactThreePoint(std::span<const ClientPoint> s,
   m.Fn = static_cast<std::int32_t>(v[5]);
   m.Divider = static_cast<std::int32_t>(v[6]);
   return m;
+}
+
+// Whether the stored form holds the map: every coefficient finite and within 32 bits, so that a
+// Divider of at least 1 exists (a larger one would only round it away).
+bool FitsStoredForm(const AffineMap& map) {
+  const double coefficients[6] = {map.a, map.b, map.c, map.d, map.e, map.f};
+  return std::all_of(std::begin(coefficients), std::end(coefficients),
+                     [](double c) { return std::isfinite(c) && std::fabs(c) <= kInt32Max; });
 }
 
 }  // namespace
@@ -113,7 +135,7 @@ CalibrationMatrix IntegerForm(const AffineMap& map) {
 std::optional<CalibrationMatrix> FitCalibration(std::span<const ClientPoint> touched,
                                                 std::span<const ClientPoint> targets) {
   const auto fit = FitAffine(touched, targets);
-  if (!fit) return std::nullopt;
+  if (!fit || !FitsStoredForm(*fit)) return std::nullopt;
   if (touched.size() == 3) {
     if (const auto exact = ExactThreePoint(touched, targets)) return exact;
   }

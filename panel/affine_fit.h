@@ -38,7 +38,8 @@ CalibrationMatrix IntegerForm(const AffineMap& map);
 // The calibration from touched points onto targets, in the stored form. With three points whose
 // exact three-point matrix fits 32 bits it is that matrix, integer for integer (the panel's own
 // calibration computes the same); otherwise the least-squares fit in IntegerForm. Nothing when
-// the points are degenerate.
+// the points are degenerate, or when a coefficient of the fit exceeds 32 bits (no Divider holds
+// it: touches millions of pixels from their targets).
 std::optional<CalibrationMatrix> FitCalibration(std::span<const ClientPoint> touched,
                                                 std::span<const ClientPoint> targets);
 

@@ -115,6 +115,11 @@ TEST(AffineFit, DegenerateSetsFitNothing) {
   for (const auto& touched : degenerate) {
     EXPECT_FALSE(FitCalibration(touched, targets));
   }
+  // Touches a billion pixels out: the offset needs more than 32 bits, and the exact three-point
+  // arithmetic would overflow 64.
+  const std::vector<ClientPoint> far{
+      {1000000000, 1000000000}, {1000000004, 1000000000}, {1000000000, 1000000004}};
+  EXPECT_FALSE(FitCalibration(far, std::span(targets).first(3)));
   EXPECT_FALSE(FitCalibration(std::span(targets).first(2), std::span(targets).first(2)));
   EXPECT_FALSE(FitCalibration(targets, std::span(targets).first(3)));
 }
