@@ -1,8 +1,9 @@
 // objsecurity event|mutex|section NAME: prints the DACL of a named object as SDDL
 // ("D:NO_ACCESS_CONTROL" when every process may open it); exit 1 when it cannot be opened.
+#include <windows.h>
+
 #include <aclapi.h>
 #include <sddl.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
