@@ -148,9 +148,12 @@ bool SameWord(std::string_view a, std::string_view b) {
          });
 }
 
-// A non-negative decimal number, with a fraction when `fraction` allows it.
+// A non-negative decimal number of at most 12 characters with at least one digit, with a
+// fraction when `fraction` allows it.
 std::optional<double> Number(std::string_view word, bool fraction) {
-  if (word.empty() || word.size() > 12) return std::nullopt;
+  if (word.size() > 12 || word.find_first_of("0123456789") == std::string_view::npos) {
+    return std::nullopt;
+  }
   double value = 0, scale = 0;
   for (const char c : word) {
     if (c == '.' && fraction && scale == 0) {

@@ -268,7 +268,8 @@ TEST(KioskArguments, OptionsAndTheirLimits) {
   for (const char* bad :
        {"", "/calibrat", "/calibrate /points 4", "/calibrate /points", "/calibrate /timeout -1",
         "/calibrate /monitor 1.5", "/calibrate /max-error 2mm", "/calibrate /monitor 100",
-        "/calibrate /speed 3"}) {
+        "/calibrate /speed 3", "/calibrate /max-error .", "/calibrate /max-error 1.2.3",
+        "/calibrate /timeout 99999999999999999999"}) {
     EXPECT_FALSE(ParseKioskArguments(bad)) << bad;
   }
   EXPECT_FALSE(panel::IsKioskCommandLine(""));
