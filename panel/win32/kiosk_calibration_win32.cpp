@@ -14,6 +14,7 @@
 #include "panel/calibration_model.h"
 #include "panel/kiosk_calibration.h"
 #include "panel/win32/monitors_win32.h"
+#include "panel/win32/offscreen_buffer_win32.h"
 #include "panel/win32/service_events_win32.h"
 
 namespace zorvik::panel {
@@ -187,24 +188,26 @@ class KioskWindow {
     HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
-    // Drawn off screen, then copied: no flicker at the blink.
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-    HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
+    // Drawn off screen, then copied: no flicker at the blink. Without memory for the buffer,
+    // drawn directly rather than not at all.
+    const OffscreenBuffer buffer(dc, client.right, client.bottom);
+    Draw(buffer.dc() != nullptr ? buffer.dc() : dc, client);
+    if (buffer.dc() != nullptr) {
+      BitBlt(dc, 0, 0, client.right, client.bottom, buffer.dc(), 0, 0, SRCCOPY);
+    }
+    EndPaint(window, &paint);
+  }
+
+  void Draw(HDC dc, const RECT& client) {
     const Brush background(CreateSolidBrush(kBlack));
-    FillRect(memory, &client, background.get());
-    SetBkMode(memory, TRANSPARENT);
+    FillRect(dc, &client, background.get());
+    SetBkMode(dc, TRANSPARENT);
     if (run_.state() == KioskCalibrationRun::State::kShowingResult ||
         run_.state() == KioskCalibrationRun::State::kEnded) {
-      DrawResult(memory, client);
+      DrawResult(dc, client);
     } else {
-      DrawTargets(memory, client);
+      DrawTargets(dc, client);
     }
-    BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old_bitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    EndPaint(window, &paint);
   }
 
   static void Text(HDC dc, const RECT& client, int y, const std::string& text, COLORREF colour) {

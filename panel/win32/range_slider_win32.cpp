@@ -5,31 +5,10 @@
 #include <commctrl.h>
 
 #include "common/win32/handle_win32.h"
+#include "panel/win32/offscreen_buffer_win32.h"
 
 namespace zorvik::panel {
 namespace {
-
-// The memory DC and bitmap of one off-screen paint, with the bitmap selected while it lives.
-class OffscreenBuffer {
- public:
-  OffscreenBuffer(HDC target, int width, int height)
-      : dc_(CreateCompatibleDC(target)), bitmap_(CreateCompatibleBitmap(target, width, height)) {
-    if (dc_ != nullptr && bitmap_) old_ = SelectObject(dc_, bitmap_.get());
-  }
-  ~OffscreenBuffer() {
-    if (old_ != nullptr) SelectObject(dc_, old_);  // the bitmap is freed unselected
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  OffscreenBuffer(const OffscreenBuffer&) = delete;
-  OffscreenBuffer& operator=(const OffscreenBuffer&) = delete;
-
-  HDC dc() const { return old_ != nullptr ? dc_ : nullptr; }
-
- private:
-  HDC dc_;
-  ScopedGdiObject<HBITMAP> bitmap_;
-  HGDIOBJ old_ = nullptr;
-};
 
 int XOf(LPARAM lparam) {
   return static_cast<short>(LOWORD(lparam));
