@@ -37,30 +37,13 @@ bool WithinExactBound(std::span<const ClientPoint> points) {
 std::optional<CalibrationMatrix> ExactThreePoint(std::span<const ClientPoint> s,
                                                  std::span<const ClientPoint> t) {
   if (!WithinExactBound(s) || !WithinExactBound(t)) return std::nullopt;
-  const std::int64_t xs0 = s[0].x, ys0 = s[0].y, xs1 = s[1].x, ys1 = s[1].y;
-  const std::int64_t xs2 = s[2].x, ys2 = s[2].y;
-  const std::int64_t xd0 = t[0].x, yd0 = t[0].y, xd1 = t[1].x, yd1 = t[1].y;
-  const std::int64_t xd2 = t[2].x, yd2 = t[2].y;
-  const std::int64_t v[7] = {
-      (xd0 - xd2) * (ys1 - ys2) - (xd1 - xd2) * (ys0 - ys2),
-      (xs0 - xs2) * (xd1 - xd2) - (xd0 - xd2) * (xs1 - xs2),
-      ys0 * (xs2 * xd1 - xs1 * xd2) + ys1 * (xs0 * xd2 - xs2 * xd0) + ys2 * (xs1 * xd0 - xs0 * xd1),
-      (yd0 - yd2) * (ys1 - ys2) - (yd1 - yd2) * (ys0 - ys2),
-      (xs0 - xs2) * (yd1 - yd2) - (yd0 - yd2) * (xs1 - xs2),
-      ys0 * (xs2 * yd1 - xs1 * yd2) + ys1 * (xs0 * yd2 - xs2 * yd0) + ys2 * (xs1 * yd0 - xs0 * yd1),
-      (xs0 - xs2) * (ys1 - ys2) - (xs1 - xs2) * (ys0 - ys2)};
+  const auto v = ThreePointTerms<std::int64_t>(s, t);
   for (const std::int64_t value : v) {
     if (!Fits32(value)) return std::nullopt;
   }
-  CalibrationMatrix m;
-  m.An = static_cast<std::int32_t>(v[0]);
-  m.Bn = static_cast<std::int32_t>(v[1]);
-  m.Cn = static_cast<std::int32_t>(v[2]);
-  m.Dn = static_cast<std::int32_t>(v[3]);
-  m.En = static_cast<std::int32_t>(v[4]);
-  m.Fn = static_cast<std::int32_t>(v[5]);
-  m.Divider = static_cast<std::int32_t>(v[6]);
-  return m;
+  const auto narrow = [&](int i) { return static_cast<std::int32_t>(v[i]); };
+  return CalibrationMatrix{narrow(0), narrow(1), narrow(2), narrow(3),
+                           narrow(4), narrow(5), narrow(6)};
 }
 
 // Whether the stored form holds the map: every coefficient finite and within 32 bits, so that a

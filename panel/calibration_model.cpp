@@ -84,25 +84,9 @@ std::array<ClientPoint, 3> MatrixTargets(const MonitorRect& client) {
 
 CalibrationMatrix ComputeCalibrationMatrix(const std::array<ClientPoint, 3>& touched,
                                            const std::array<ClientPoint, 3>& targets) {
-  const Wrapping xs0 = touched[0].x, ys0 = touched[0].y;
-  const Wrapping xs1 = touched[1].x, ys1 = touched[1].y;
-  const Wrapping xs2 = touched[2].x, ys2 = touched[2].y;
-  const Wrapping xd0 = targets[0].x, yd0 = targets[0].y;
-  const Wrapping xd1 = targets[1].x, yd1 = targets[1].y;
-  const Wrapping xd2 = targets[2].x, yd2 = targets[2].y;
-  CalibrationMatrix m;
-  m.Divider = ((xs0 - xs2) * (ys1 - ys2) - (xs1 - xs2) * (ys0 - ys2)).value();
-  m.An = ((xd0 - xd2) * (ys1 - ys2) - (xd1 - xd2) * (ys0 - ys2)).value();
-  m.Bn = ((xs0 - xs2) * (xd1 - xd2) - (xd0 - xd2) * (xs1 - xs2)).value();
-  m.Cn = (ys0 * (xs2 * xd1 - xs1 * xd2) + ys1 * (xs0 * xd2 - xs2 * xd0) +
-          ys2 * (xs1 * xd0 - xs0 * xd1))
-             .value();
-  m.Dn = ((yd0 - yd2) * (ys1 - ys2) - (yd1 - yd2) * (ys0 - ys2)).value();
-  m.En = ((xs0 - xs2) * (yd1 - yd2) - (yd0 - yd2) * (xs1 - xs2)).value();
-  m.Fn = (ys0 * (xs2 * yd1 - xs1 * yd2) + ys1 * (xs0 * yd2 - xs2 * yd0) +
-          ys2 * (xs1 * yd0 - xs0 * yd1))
-             .value();
-  return m;
+  const auto v = ThreePointTerms<Wrapping>(touched, targets);
+  return {v[0].value(), v[1].value(), v[2].value(), v[3].value(),
+          v[4].value(), v[5].value(), v[6].value()};
 }
 
 std::int32_t CalibrationMonitor(SettingsStore& store) {

@@ -48,6 +48,29 @@ std::array<ClientPoint, kTargetCount> DrawnTargets(std::int32_t width, std::int3
 // first three drawn targets.
 std::array<ClientPoint, 3> MatrixTargets(const MonitorRect& client);
 
+// The three-point matrix's seven values, An, Bn, Cn, Dn, En, Fn, Divider, carrying touched[i] onto
+// targets[i] (the first three of each), in the arithmetic of `Number` (made from an int32, with
+// +, - and *): the one formula behind the panel's wrapping 32-bit matrix and the kiosk
+// calibration's exact 64-bit one. Divider is 0 when the touched points are collinear or coincident.
+template <typename Number>
+std::array<Number, 7> ThreePointTerms(std::span<const ClientPoint> touched,
+                                      std::span<const ClientPoint> targets) {
+  const Number xs0 = touched[0].x, ys0 = touched[0].y;
+  const Number xs1 = touched[1].x, ys1 = touched[1].y;
+  const Number xs2 = touched[2].x, ys2 = touched[2].y;
+  const Number xd0 = targets[0].x, yd0 = targets[0].y;
+  const Number xd1 = targets[1].x, yd1 = targets[1].y;
+  const Number xd2 = targets[2].x, yd2 = targets[2].y;
+  return {
+      (xd0 - xd2) * (ys1 - ys2) - (xd1 - xd2) * (ys0 - ys2),
+      (xs0 - xs2) * (xd1 - xd2) - (xd0 - xd2) * (xs1 - xs2),
+      ys0 * (xs2 * xd1 - xs1 * xd2) + ys1 * (xs0 * xd2 - xs2 * xd0) + ys2 * (xs1 * xd0 - xs0 * xd1),
+      (yd0 - yd2) * (ys1 - ys2) - (yd1 - yd2) * (ys0 - ys2),
+      (xs0 - xs2) * (yd1 - yd2) - (yd0 - yd2) * (xs1 - xs2),
+      ys0 * (xs2 * yd1 - xs1 * yd2) + ys1 * (xs0 * yd2 - xs2 * yd0) + ys2 * (xs1 * yd0 - xs0 * yd1),
+      (xs0 - xs2) * (ys1 - ys2) - (xs1 - xs2) * (ys0 - ys2)};
+}
+
 // The three-point affine matrix carrying touched[i] onto targets[i], in wrapping 32-bit
 // arithmetic. Divider is 0 when the touched points are collinear or coincident.
 CalibrationMatrix ComputeCalibrationMatrix(const std::array<ClientPoint, 3>& touched,
