@@ -64,9 +64,10 @@ constexpr char kDataFolderAces[] = "(A;OICI;0x1301bf;;;BU)";
 // and the administrators may change the programs the elevated panel starts.
 constexpr char kInstallFolderSddl[] =
     "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";  // users: read and execute
-// A key without any access list is open to everybody; ours must not shut out the system and
-// the administrators, which is what adding one entry to "nothing" would do.
-constexpr char kNoAclBase[] = "(A;CI;KA;;;SY)(A;CI;KA;;;BA)";
+// What stands for a missing access list (open to everybody) before entries are added or taken
+// out: a list of one entry in place of "nothing" would shut out the system and the administrators.
+constexpr char kKeyBaseAces[] = "(A;CI;KA;;;SY)(A;CI;KA;;;BA)";
+constexpr char kFolderBaseAces[] = "(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr DWORD kDefaultStopTimeoutMs = 10000;
 constexpr DWORD kPollMs = 100;
 constexpr DWORD kDrvsetupTimeoutMs = 120000;
@@ -298,16 +299,33 @@ struct WellKnownSid {
   bool ok = false;
 };
 
-// The key's access list, or the system's and the administrators' full access when it has none.
-DWORD ReadKeyDacl(HKEY key, ScopedLocalMemory<PSECURITY_DESCRIPTOR>& descriptor, Sddl& base,
-                  PACL& dacl) {
-  const DWORD error = GetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
-                                      nullptr, &dacl, nullptr, descriptor.put());
+// Takes out `object`'s explicit entries that `drop` picks and puts in `added`'s (may be null);
+// inherited entries stay inherited. Writes the list only when that changes it. The entries taken
+// out are counted in `dropped`, the list in force is put in `text` (SDDL), each when asked.
+DWORD ChangeDacl(HANDLE object, SE_OBJECT_TYPE type, const char* base_aces, PACL added,
+                 const std::function<bool(const ACE_HEADER*)>& drop, int* dropped = nullptr,
+                 std::string* text = nullptr) {
+  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  PACL current = nullptr;
+  DWORD error = GetSecurityInfo(object, type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &current,
+                                nullptr, descriptor.put());
   if (error != ERROR_SUCCESS) return error;
-  if (dacl == nullptr) {
-    if (!Parse(std::string("D:") + kNoAclBase, base)) return GetLastError();
-    dacl = base.dacl;
+  Sddl base;
+  const bool missing = current == nullptr;
+  if (missing) {
+    if (!Parse(std::string("D:") + base_aces, base)) return GetLastError();
+    current = base.dacl;
   }
+  MergedAcl updated(current, added, drop);
+  if (!updated.ok()) return GetLastError();
+  if (missing || added != nullptr || updated.dropped() != 0) {
+    error = SetSecurityInfo(object, type,
+                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, updated.get(), nullptr);
+    if (error != ERROR_SUCCESS) return error;
+  }
+  if (dropped != nullptr) *dropped = updated.dropped();
+  if (text != nullptr) *text = DaclText(updated.get(), false);
   return ERROR_SUCCESS;
 }
 
@@ -319,22 +337,14 @@ int RevokeGeneralFullAccess(PSID users) {
                              READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, key.put());
   if (error == ERROR_FILE_NOT_FOUND) return 0;
   if (error != ERROR_SUCCESS) return Fail("Opening the General settings key", error);
-  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
-  PACL current = nullptr;
-  error = static_cast<LONG>(GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
-                                            nullptr, nullptr, &current, nullptr, descriptor.put()));
-  if (error != ERROR_SUCCESS) return Fail("Reading General's access list", error);
-  if (current == nullptr) return 0;
-  MergedAcl updated(current, nullptr, [users](const ACE_HEADER* ace) {
-    return ExplicitGrantBeyond(ace, users, KEY_READ);
-  });
-  if (!updated.ok()) return Fail("Building General's access list", GetLastError());
-  if (updated.dropped() == 0) return 0;
-  error = static_cast<LONG>(SetSecurityInfo(
-      key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-      nullptr, nullptr, updated.get(), nullptr));
-  if (error != ERROR_SUCCESS) return Fail("Writing General's access list", error);
-  Print("Software\\ZorvikTouchParam\\General: the Users group's own full access removed\n");
+  int dropped = 0;
+  error = static_cast<LONG>(ChangeDacl(
+      key.get(), SE_REGISTRY_KEY, kKeyBaseAces, nullptr,
+      [users](const ACE_HEADER* ace) { return ExplicitGrantBeyond(ace, users, KEY_READ); },
+      &dropped));
+  if (error != ERROR_SUCCESS) return Fail("Changing General's access list", error);
+  if (dropped > 0)
+    Print("Software\\ZorvikTouchParam\\General: the Users group's own full access removed\n");
   return 0;
 }
 
@@ -350,20 +360,12 @@ int GrantSettings() {
       RegCreateKeyExA(HKEY_LOCAL_MACHINE, schema::kRootKey, 0, nullptr, 0,
                       READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, nullptr, key.put(), nullptr);
   if (error != ERROR_SUCCESS) return Fail("Opening the settings key", error);
-  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
-  Sddl base;
-  PACL current = nullptr;
-  error = static_cast<LONG>(ReadKeyDacl(key.get(), descriptor, base, current));
-  if (error != ERROR_SUCCESS) return Fail("Reading the settings key's access list", error);
   // The interactive users' entry is replaced, never added twice (each upgrade runs this).
-  MergedAcl updated(current, wanted.dacl, [&interactive](const ACE_HEADER* ace) {
-    return ExplicitGrantBeyond(ace, interactive.get(), 0);
-  });
-  if (!updated.ok()) return Fail("Building the settings key's access list", GetLastError());
-  error = static_cast<LONG>(SetSecurityInfo(
-      key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-      nullptr, nullptr, updated.get(), nullptr));
-  if (error != ERROR_SUCCESS) return Fail("Writing the settings key's access list", error);
+  error = static_cast<LONG>(ChangeDacl(key.get(), SE_REGISTRY_KEY, kKeyBaseAces, wanted.dacl,
+                                       [&interactive](const ACE_HEADER* ace) {
+                                         return ExplicitGrantBeyond(ace, interactive.get(), 0);
+                                       }));
+  if (error != ERROR_SUCCESS) return Fail("Changing the settings key's access list", error);
   Print(
       "Software\\ZorvikTouchParam: interactive users may read, set values, create and delete "
       "subkeys\n");
@@ -409,21 +411,14 @@ int PrepareDataFolder() {
   Sddl wanted;
   if (!users.ok || !Parse(std::string("D:") + kDataFolderAces, wanted))
     return Fail("Building the data folder's access list", GetLastError());
-  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
-  PACL current = nullptr;
-  error = GetSecurityInfo(handle.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                          &current, nullptr, descriptor.put());
-  if (error != ERROR_SUCCESS) return Fail("Reading the data folder's access list", error);
-  MergedAcl updated(current, wanted.dacl, [&users](const ACE_HEADER* ace) {
-    return ExplicitGrantBeyond(ace, users.get(), 0);
-  });
-  if (!updated.ok()) return Fail("Building the data folder's access list", GetLastError());
-  error = SetSecurityInfo(handle.get(), SE_FILE_OBJECT,
-                          DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                          nullptr, nullptr, updated.get(), nullptr);
-  if (error != ERROR_SUCCESS) return Fail("Writing the data folder's access list", error);
+  std::string text;
+  error = ChangeDacl(
+      handle.get(), SE_FILE_OBJECT, kFolderBaseAces, wanted.dacl,
+      [&users](const ACE_HEADER* ace) { return ExplicitGrantBeyond(ace, users.get(), 0); }, nullptr,
+      &text);
+  if (error != ERROR_SUCCESS) return Fail("Changing the data folder's access list", error);
   Print("Service logs and captures: %s (users may write)\n", folder.c_str());
-  Print("%s: %s\n", folder.c_str(), DaclText(updated.get(), false).c_str());
+  Print("%s: %s\n", folder.c_str(), text.c_str());
   return 0;
 }
 
@@ -483,10 +478,14 @@ int SecureFolder(const std::string& given) {
   return 0;
 }
 
-int PrintDacl(PSECURITY_DESCRIPTOR descriptor) {
+int PrintDacl(HANDLE object, SE_OBJECT_TYPE type) {
+  ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  const DWORD error = GetSecurityInfo(object, type, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      nullptr, nullptr, descriptor.put());
+  if (error != ERROR_SUCCESS) return Fail("Reading the access list", error);
   ScopedLocalMemory<LPSTR> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
-          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr)) {
+          descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr)) {
     return Fail("Printing the access list", GetLastError());
   }
   Print("%s\n", text.get());
@@ -500,25 +499,15 @@ int ShowKeyAcl(const char* subkey) {
   const LONG error =
       RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | KEY_WOW64_64KEY, key.put());
   if (error != ERROR_SUCCESS) return Fail(("Opening " + path).c_str(), error);
-  DWORD size = 0;
-  RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
-  std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
-  size = static_cast<DWORD>(descriptor.size() * sizeof(DWORD));
-  const LONG read =
-      RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.data(), &size);
-  if (read != ERROR_SUCCESS) return Fail("Reading the key's access list", read);
-  return PrintDacl(descriptor.data());
+  return PrintDacl(key.get(), SE_REGISTRY_KEY);
 }
 
 int ShowFolderAcl(const char* folder) {
-  DWORD size = 0;
-  GetFileSecurityA(folder, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-  std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
-  if (!GetFileSecurityA(folder, DACL_SECURITY_INFORMATION, descriptor.data(),
-                        static_cast<DWORD>(descriptor.size() * sizeof(DWORD)), &size)) {
-    return Fail("Reading the folder's access list", GetLastError());
-  }
-  return PrintDacl(descriptor.data());
+  const ScopedFileHandle handle(
+      CreateFileA(folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return Fail((std::string("Opening ") + folder).c_str(), GetLastError());
+  return PrintDacl(handle.get(), SE_FILE_OBJECT);
 }
 
 int PrintSddl() {
