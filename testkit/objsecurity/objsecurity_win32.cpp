@@ -32,9 +32,9 @@ int main(int argc, char** argv) {
                  GetLastError());
     return 1;
   }
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  zorvik::ScopedLocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   if (GetSecurityInfo(object.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+                      nullptr, nullptr, descriptor.put()) != ERROR_SUCCESS) {
     std::fprintf(stderr, "objsecurity: no security of %s\n", argv[2]);
     return 1;
   }
@@ -43,18 +43,16 @@ int main(int argc, char** argv) {
   BOOL present = FALSE;
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
-  if (GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
+  if (GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) && present &&
       dacl == nullptr) {
-    LocalFree(descriptor);
     std::printf("D:NO_ACCESS_CONTROL\n");
     return 0;
   }
-  char* text = nullptr;
-  const BOOL converted = ConvertSecurityDescriptorToStringSecurityDescriptorA(
-      descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
-  LocalFree(descriptor);
-  if (!converted) return 1;
-  std::printf("%s\n", text);
-  LocalFree(text);
+  zorvik::ScopedLocalMemory<char*> text;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.put(), nullptr)) {
+    return 1;
+  }
+  std::printf("%s\n", text.get());
   return 0;
 }
