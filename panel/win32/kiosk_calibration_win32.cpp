@@ -24,7 +24,6 @@ constexpr char kWindowClass[] = "OrbiskKioskCalibration";
 constexpr char kCaption[] = "Orbisk calibration";
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMs = 50;
-constexpr DWORD kSignalPauseMs = 100;
 constexpr int kRadius = 12;
 constexpr int kMarkArm = 24;
 
@@ -46,15 +45,6 @@ UtcTime NowUtc() {
   SYSTEMTIME t;
   GetSystemTime(&t);
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-}
-
-// Both services' setup-change events, twice with a pause, as the panel's calibration does before
-// it records touches: the services then map touches with what was just written.
-void TellServices(const ServiceEventPointers& events) {
-  for (int pass = 0; pass < 2; ++pass) {
-    SignalServices(events, ServiceRole::kSetupChange);
-    Sleep(kSignalPauseMs);
-  }
 }
 
 // The monitor's physical size from its display device, when the system knows it.
@@ -337,7 +327,7 @@ int RunKioskCalibration(HINSTANCE instance, const char* command_line) {
     (void)RestoreMonitorValues(store, saved);
     return kNotAvailable;
   }
-  TellServices(events.Pointers());
+  SignalIdentityBeforeRecording(events.Pointers());
 
   const KioskScreen screen{monitor.rect.right - monitor.rect.left,
                            monitor.rect.bottom - monitor.rect.top, scale};

@@ -36,6 +36,14 @@ void SignalServices(const ServiceEventPointers& events, ServiceRole role) {
   }
 }
 
+void SignalIdentityBeforeRecording(const ServiceEventPointers& events) {
+  constexpr DWORD kPauseMs = 100;
+  for (int pass = 0; pass < 2; ++pass) {
+    SignalServices(events, ServiceRole::kSetupChange);
+    Sleep(kPauseMs);
+  }
+}
+
 void ServiceEvents::Open() {
   for (std::size_t i = 0; i < handles_.size(); ++i) {
     if (!handles_[i])

@@ -27,6 +27,9 @@ struct ServiceEventPointers {
 void SetServiceEvent(const ScopedKernelHandle* event);
 // The USB event of `role`, then the serial event of the same role.
 void SignalServices(const ServiceEventPointers& events, ServiceRole role);
+// Both setup-change events twice, 100 ms apart, as a calibration does after writing the identity
+// set and before it records touches: the services then report uncorrected positions.
+void SignalIdentityBeforeRecording(const ServiceEventPointers& events);
 
 // Owns the four handles. Each event is opened with full event access, not inheritable, first by
 // the name the panel has always used and then by the name under which its service creates it:

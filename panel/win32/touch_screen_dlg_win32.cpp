@@ -25,7 +25,6 @@ constexpr int kExitButton = 101;
 constexpr int kExitSize = 50;
 constexpr UINT_PTR kBlinkTimer = 1;
 constexpr UINT kBlinkPeriodMs = 200;
-constexpr DWORD kSignalPauseMs = 100;
 // How long the touch-data thread waits before trying the point event again when the USB
 // service has not created it (yet).
 constexpr DWORD kReopenPeriodMs = 500;
@@ -271,11 +270,7 @@ class CTouchScreenDlg::Impl {
         EndDialog(window_, 0);
         return;
       }
-      for (int pass = 0; pass < 2; ++pass) {
-        SetServiceEvent(events_.usb_setup_change);
-        SetServiceEvent(events_.serial_setup_change);
-        Sleep(kSignalPauseMs);
-      }
+      SignalIdentityBeforeRecording(events_);
       SetTimer(window_, kBlinkTimer, kBlinkPeriodMs, nullptr);
     }
     ShowWindow(window_, SW_SHOWMAXIMIZED);
