@@ -117,6 +117,14 @@ std::uint32_t MemorySettingsStore::SetValue(StoreKey key, std::string_view name,
   return store_error::kSuccess;
 }
 
+std::uint32_t MemorySettingsStore::DeleteValue(StoreKey key, std::string_view name) {
+  std::lock_guard lock(mutex_);
+  std::shared_ptr<Node> node;
+  if (const std::uint32_t result = Lookup(key, key_rights::kSetValue, &node)) return result;
+  return node->values.erase(std::string(name)) == 1 ? store_error::kSuccess
+                                                    : store_error::kFileNotFound;
+}
+
 std::uint32_t MemorySettingsStore::EnumKey(StoreKey key, std::uint32_t index,
                                            std::span<char> name) {
   std::lock_guard lock(mutex_);

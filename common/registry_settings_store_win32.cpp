@@ -63,6 +63,10 @@ std::uint32_t RegistrySettingsStore::SetValue(StoreKey key, std::string_view nam
                                                    data.data(), static_cast<DWORD>(data.size())));
 }
 
+std::uint32_t RegistrySettingsStore::DeleteValue(StoreKey key, std::string_view name) {
+  return static_cast<std::uint32_t>(RegDeleteValueA(ToHkey(key), std::string(name).c_str()));
+}
+
 std::uint32_t RegistrySettingsStore::EnumKey(StoreKey key, std::uint32_t index,
                                              std::span<char> name) {
   DWORD length = static_cast<DWORD>(name.size());

@@ -23,6 +23,7 @@ class RegistrySettingsStore final : public SettingsStore {
                            std::span<std::uint8_t> data, std::uint32_t* size) override;
   std::uint32_t SetValue(StoreKey key, std::string_view name, std::uint32_t type,
                          std::span<const std::uint8_t> data) override;
+  std::uint32_t DeleteValue(StoreKey key, std::string_view name) override;
   std::uint32_t EnumKey(StoreKey key, std::uint32_t index, std::span<char> name) override;
   std::uint32_t DeleteKey(StoreKey parent, std::string_view name) override;
 };

@@ -79,6 +79,9 @@ class SettingsStore {
   virtual std::uint32_t SetValue(StoreKey key, std::string_view name, std::uint32_t type,
                                  std::span<const std::uint8_t> data) = 0;
 
+  // Removes one value (kFileNotFound when there is none). Needs kSetValue.
+  virtual std::uint32_t DeleteValue(StoreKey key, std::string_view name) = 0;
+
   // Name of the subkey at `index` (kNoMoreItems past the last one), terminated within `name`.
   // Needs kEnumerateSubKeys.
   virtual std::uint32_t EnumKey(StoreKey key, std::uint32_t index, std::span<char> name) = 0;

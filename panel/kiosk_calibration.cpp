@@ -441,19 +441,35 @@ SavedMonitorValues SaveMonitorValues(SettingsStore& store, std::int32_t monitor)
   const ScopedKey general =
       OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kQueryValue);
   for (const MonitorDefault& value : kCalibrationValues) {
-    const std::string name = schema::NumberedName(value.format, monitor);
-    const auto text = general ? ReadText(store, general.get(), name) : std::nullopt;
-    saved.texts.emplace_back(GeneralEntry(value.format, monitor),
-                             text && text->length > 0 ? std::string(text->view()) : value.text);
+    SavedValue& entry = saved.values.emplace_back();
+    entry.name = schema::NumberedName(value.format, monitor);
+    if (!general) continue;
+    std::uint8_t probe[1];
+    std::uint32_t size = 0;
+    const std::uint32_t found =
+        store.QueryValue(general.get(), entry.name, &entry.type, probe, &size);
+    if (found != store_error::kSuccess && found != store_error::kMoreData) continue;
+    entry.data.resize(size);
+    entry.present = store.QueryValue(general.get(), entry.name, &entry.type, entry.data, &size) ==
+                        store_error::kSuccess &&
+                    size == entry.data.size();
   }
   return saved;
 }
 
 bool RestoreMonitorValues(SettingsStore& store, const SavedMonitorValues& saved) {
-  return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
-    for (const auto& [name, text] : saved.texts)
-      writer.SetText(name, text);
-  });
+  const ScopedKey general =
+      CreateKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kSetValue);
+  if (!general) return false;
+  bool restored = true;
+  for (const SavedValue& entry : saved.values) {
+    const std::uint32_t result =
+        entry.present ? store.SetValue(general.get(), entry.name, entry.type, entry.data)
+                      : store.DeleteValue(general.get(), entry.name);
+    restored =
+        restored && (result == store_error::kSuccess || result == store_error::kFileNotFound);
+  }
+  return restored;
 }
 
 bool WriteIdentity(SettingsStore& store, std::int32_t monitor) {

@@ -204,11 +204,17 @@ using schema::kMonFitErrorUmFormat;
 
 std::string IsoUtcText(const UtcTime& time);
 
-// The per-monitor values a calibration replaces, as they stand: restored when a run does not
-// succeed, so that what was in force before stays in force.
+// The per-monitor values a calibration replaces, exactly as they stand (type and bytes, or absent):
+// put back when a run does not succeed, so that the registry is as it was before the run.
+struct SavedValue {
+  std::string name;  // below General
+  bool present = false;
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+};
 struct SavedMonitorValues {
   std::int32_t monitor = 0;
-  std::vector<std::pair<std::string, std::string>> texts;  // entry name, text (default if absent)
+  std::vector<SavedValue> values;
 };
 SavedMonitorValues SaveMonitorValues(SettingsStore& store, std::int32_t monitor);
 [[nodiscard]] bool RestoreMonitorValues(SettingsStore& store, const SavedMonitorValues& saved);

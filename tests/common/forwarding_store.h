@@ -28,6 +28,9 @@ class ForwardingStore : public SettingsStore {
                          std::span<const std::uint8_t> data) override {
     return inner_.SetValue(key, name, type, data);
   }
+  std::uint32_t DeleteValue(StoreKey key, std::string_view name) override {
+    return inner_.DeleteValue(key, name);
+  }
   std::uint32_t EnumKey(StoreKey key, std::uint32_t index, std::span<char> name) override {
     return inner_.EnumKey(key, index, name);
   }

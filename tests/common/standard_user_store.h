@@ -63,6 +63,11 @@ class StandardUserStore final : public ForwardingStore {
     return ForwardingStore::SetValue(key, name, type, data);
   }
 
+  std::uint32_t DeleteValue(StoreKey key, std::string_view name) override {
+    Use(key, key_rights::kSetValue);
+    return ForwardingStore::DeleteValue(key, name);
+  }
+
   std::uint32_t DeleteKey(StoreKey parent, std::string_view name) override {
     const std::string full = Join(parent, name);
     if ((Granted(full) & key_rights::kDelete) == 0) return Refuse("DeleteKey", full, 0);

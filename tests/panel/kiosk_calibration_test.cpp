@@ -215,11 +215,11 @@ TEST(KioskCalibrationRun, TimeoutEscAndTheExitCodes) {
   }
 }
 
-std::string GeneralText(SettingsStore& store, const char* format) {
+std::string GeneralText(SettingsStore& store, const char* format, int monitor = 1) {
   const ScopedKey general =
       OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kQueryValue);
-  const auto text =
-      general ? ReadText(store, general.get(), schema::NumberedName(format, 1)) : std::nullopt;
+  const auto text = general ? ReadText(store, general.get(), schema::NumberedName(format, monitor))
+                            : std::nullopt;
   return text ? std::string(text->view()) : "(absent)";
 }
 
@@ -243,6 +243,18 @@ TEST(KioskValues, StoredBesideTheMatrixAndRestoredWhenARunFails) {
   EXPECT_EQ(GeneralText(store, schema::kMonDividerFormat), "2");
   EXPECT_EQ(GeneralText(store, schema::kMonCnFormat), "3");
   EXPECT_EQ(GeneralText(store, kMonCheckErrorUmFormat), "513");
+}
+
+// A failed run on a monitor that was never calibrated leaves no value behind.
+TEST(KioskValues, AFailedRunOnAnUncalibratedMonitorLeavesNothing) {
+  MemorySettingsStore store;
+  const SavedMonitorValues saved = SaveMonitorValues(store, 0);
+  ASSERT_TRUE(WriteIdentity(store, 0));
+  ASSERT_TRUE(RestoreMonitorValues(store, saved));
+  for (const char* format :
+       {schema::kMonAnFormat, schema::kMonDividerFormat, schema::kMonXFormat}) {
+    EXPECT_EQ(GeneralText(store, format, 0), "(absent)") << format;
+  }
 }
 
 }  // namespace
