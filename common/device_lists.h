@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "common/settings_store.h"
@@ -24,8 +25,8 @@ void WriteUsbDeviceText(SettingsStore& store, int number, std::string_view value
 // One answering serial controller, as SerialAcitve\COM%02d lists it.
 struct SerialListEntry {
   int port_number = 0;
-  std::string_view firmware;
-  std::string_view device_id;
+  std::string firmware;
+  std::string device_id;
 };
 
 // Writes SerialAcitve's count, then its entries in one batch. A key that cannot be created ends
