@@ -106,6 +106,10 @@ bool TouchViewRenderer::Prepare(HDC screen, int client_width, int client_height,
   DrawBackground(background_.dc, client, static_cast<int>(size.width),
                  static_cast<int>(size.height), wide_hundreds_);
   BitBlt(frame_.dc, 0, 0, width_, height_, background_.dc, 0, 0, SRCCOPY);
+  // A glyph may reach past its advance by its overhang; the buffer's font never changes.
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(frame_.dc, &metrics);
+  text_reach_ = metrics.tmOverhang + metrics.tmMaxCharWidth;
   // What the screen holds is not known: the first frame on a new buffer is copied whole.
   last_.Reset(width_, height_);
   last_.AddAll();
@@ -133,11 +137,15 @@ bool TouchViewRenderer::Draw(HDC screen, int client_width, int client_height, Vi
   } else {
     DrawPoints(sections, size);
   }
-  if (last_.all() || current_.all()) {
+  // Where the last frame's marks were and where this frame's are, merged: a finger that moved a
+  // little is one copy, not two (each copy is a round trip to the display).
+  changed_ = current_;
+  for (const DamageRect& rect : last_.rects())
+    changed_.Add(rect);
+  if (last_.all() || changed_.all()) {
     BitBlt(screen, 0, 0, width_, height_, frame_.dc, 0, 0, SRCCOPY);
   } else {
-    CopyRects(screen, frame_.dc, last_);
-    CopyRects(screen, frame_.dc, current_);
+    CopyRects(screen, frame_.dc, changed_);
   }
   std::swap(last_, current_);
   return true;
@@ -153,12 +161,8 @@ void TouchViewRenderer::Text(int x, int y, const char* text, std::size_t length)
   TextOutA(frame_.dc, x, y, text, count);
   SIZE extent{};
   GetTextExtentPoint32A(frame_.dc, text, count, &extent);
-  TEXTMETRICA metrics{};
-  GetTextMetricsA(frame_.dc, &metrics);
-  // A glyph may reach past its advance by its overhang; the row's height reaches the next row
-  // so that the rows merge into one place.
-  const int reach = metrics.tmOverhang + metrics.tmMaxCharWidth;
-  current_.Add({x, y, x + extent.cx + reach, y + std::max<int>(extent.cy, kRowPitch)});
+  // The row's height reaches the next row so that the rows merge into one place.
+  current_.Add({x, y, x + extent.cx + text_reach_, y + std::max<int>(extent.cy, kRowPitch)});
 }
 
 void TouchViewRenderer::DrawPoints(const Sections& sections, ViewSize size) {

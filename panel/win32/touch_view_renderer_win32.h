@@ -70,6 +70,8 @@ class TouchViewRenderer {
   // The places the last frame drew on, and this frame's.
   DamageList last_;
   DamageList current_;
+  DamageList changed_;  // what one frame copies to the screen
+  int text_reach_ = 0;  // how far past its advance a row of text may draw
   const ScopedGdiObject<HBRUSH> red_;
   std::array<CellRun, kMaxCellRuns> x_runs_{};
   std::array<CellRun, kMaxCellRuns> y_runs_{};
