@@ -13,8 +13,7 @@ scripts/bootstrap.sh >/dev/null
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 >/dev/null
 status=0
-ctest --test-dir build/win64 -L soak --resource-spec-file tests/wine/lanes.json -j2 \
-  --output-on-failure --no-tests=error >build/logs/soak.log 2>&1 || status=$?
+ctest --preset win64-soak --output-on-failure --no-tests=error >build/logs/soak.log 2>&1 || status=$?
 tests/wine/world.sh down-all "$root/build/win64" >/dev/null 2>&1 || true
 grep -E '^ *[0-9]+/[0-9]+ Test|tests passed' build/logs/soak.log
 exit $status

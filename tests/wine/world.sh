@@ -7,7 +7,7 @@
 # BUILD/lanes/N: a world of its own (prefix, X server, wineserver, so no test sees another's
 # named objects, registry or windows) and a view of the build tree made of hard links, so that
 # files a test or a program writes beside the programs (sim/, a service's log) are the lane's
-# own. Without a lane (ctest without the resource spec, or a program run by hand) the build
+# own. Without a lane (ctest not given the lanes file, or a program run by hand) the build
 # tree's own world BUILD/wineprefix is used, one test at a time.
 #
 #   world.sh up PREFIX                  create and boot the prefix if needed, start the servers
@@ -30,8 +30,8 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # The lane ctest gave this test ("id:3,slots:1" -> 3), or nothing.
 lane_id() {
-  local spec=${CTEST_RESOURCE_GROUP_0_LANE:-}
-  [[ -n ${CTEST_RESOURCE_GROUP_COUNT:-} && $spec =~ (^|,)id:([0-9]+) ]] && echo "${BASH_REMATCH[2]}"
+  local group=${CTEST_RESOURCE_GROUP_0_LANE:-}
+  [[ -n ${CTEST_RESOURCE_GROUP_COUNT:-} && $group =~ (^|,)id:([0-9]+) ]] && echo "${BASH_REMATCH[2]}"
   return 0
 }
 

@@ -157,17 +157,17 @@ void ExportValue(SettingsStore& store, StoreKey key, const std::string& key_labe
   out->text += "\r\n";
 }
 
-void ExportKey(SettingsStore& store, const std::string& path, const KeySpec& spec,
+void ExportKey(SettingsStore& store, const std::string& path, const KeySpec& layout,
                ProfileExport* out) {
   const ScopedKey key = OpenKey(store, store.LocalMachine(), path, key_rights::kQueryValue);
   if (!key) return;
   out->text += "[" + std::string(kLocalMachine) + "\\" + path + "]\r\n";
   const std::string label =
       path.substr(std::min(path.size(), std::string_view(schema::kRootKey).size() + 1));
-  for (const ValueSpec& v : spec.fixed)
+  for (const ValueSpec& v : layout.fixed)
     ExportValue(store, key.get(), label, v.name, v.kind, out);
   for (int n = 0; n < schema::kMaxNumberedNames; ++n) {
-    for (const ValueSpec& v : spec.numbered) {
+    for (const ValueSpec& v : layout.numbered) {
       ExportValue(store, key.get(), label, schema::NumberedName(v.name, n), v.kind, out);
     }
   }
@@ -267,15 +267,15 @@ class ProfileParser {
     if (key.size() > kLocalMachine.size() && key[kLocalMachine.size()] == '\\' &&
         IEquals(key.substr(0, kLocalMachine.size()), kLocalMachine)) {
       const std::string_view path = key.substr(kLocalMachine.size() + 1);
-      for (const KeySpec& spec : kKeys) {
-        if (IsNumbered(spec.path)) {
-          if (const auto n = MatchNumbered(spec.path, path)) {
-            key_ = &spec;
-            path_ = schema::NumberedName(spec.path, *n);
+      for (const KeySpec& layout : kKeys) {
+        if (IsNumbered(layout.path)) {
+          if (const auto n = MatchNumbered(layout.path, path)) {
+            key_ = &layout;
+            path_ = schema::NumberedName(layout.path, *n);
           }
-        } else if (IEquals(path, spec.path)) {
-          key_ = &spec;
-          path_ = spec.path;
+        } else if (IEquals(path, layout.path)) {
+          key_ = &layout;
+          path_ = layout.path;
         }
       }
     }
@@ -309,11 +309,11 @@ class ProfileParser {
     if (rest.empty() || rest.front() != '=') return Fail("expected '=' after the value name");
     const std::string_view data = TrimBlanks(rest.substr(1));
     std::string canonical;
-    const ValueSpec* spec = Known(name, &canonical);
-    if (spec == nullptr) return Fail("unknown value \"" + Shown(name) + "\" in " + path_);
+    const ValueSpec* known = Known(name, &canonical);
+    if (known == nullptr) return Fail("unknown value \"" + Shown(name) + "\" in " + path_);
     if (data == "-") return Fail("deletes value \"" + name + "\": profiles only set values");
-    Entry entry{path_, canonical, TypeOf(spec->kind), {}};
-    if (spec->kind == Kind::kDword) {
+    Entry entry{path_, canonical, TypeOf(known->kind), {}};
+    if (known->kind == Kind::kDword) {
       const auto value =
           data.substr(0, 6) == "dword:" ? ParseDwordData(data.substr(6)) : std::nullopt;
       if (!value) return Fail("\"" + name + "\" must be dword:XXXXXXXX");
@@ -324,7 +324,7 @@ class ProfileParser {
       if (!ParseQuoted(data, &text, &rest) || !TrimBlanks(rest).empty()) {
         return Fail("\"" + name + "\" must be a quoted text");
       }
-      if (const char* problem = TextProblem(spec->kind, text)) {
+      if (const char* problem = TextProblem(known->kind, text)) {
         return Fail("\"" + name + "\" must be " + problem);
       }
       entry.data = text + '\0';
@@ -345,13 +345,13 @@ class ProfileParser {
 ProfileExport ExportProfile(SettingsStore& store) {
   ProfileExport out;
   out.text = std::string(kRegFileHeader) + "\r\n\r\n";
-  for (const KeySpec& spec : kKeys) {
-    if (!IsNumbered(spec.path)) {
-      ExportKey(store, spec.path, spec, &out);
+  for (const KeySpec& layout : kKeys) {
+    if (!IsNumbered(layout.path)) {
+      ExportKey(store, layout.path, layout, &out);
       continue;
     }
     for (int n = 0; n < schema::kMaxNumberedNames; ++n) {
-      ExportKey(store, schema::NumberedName(spec.path, n), spec, &out);
+      ExportKey(store, schema::NumberedName(layout.path, n), layout, &out);
     }
   }
   return out;
