@@ -1,4 +1,4 @@
-// The damage list of the views: clipping, merging and the overflow to the whole view.
+// The damage list of the views: clipping, and merging, also when the list is full.
 #include "panel/view_damage.h"
 
 #include <algorithm>
@@ -10,9 +10,18 @@ bool Touch(const DamageRect& a, const DamageRect& b) {
   return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
 }
 
+std::int64_t Area(const DamageRect& r) {
+  return std::int64_t{r.right - r.left} * (r.bottom - r.top);
+}
+
 DamageRect Union(const DamageRect& a, const DamageRect& b) {
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
           std::max(a.bottom, b.bottom)};
+}
+
+// The pixels a merge of the two adds to what they cover apart (counting their overlap twice).
+std::int64_t Growth(const DamageRect& a, const DamageRect& b) {
+  return Area(Union(a, b)) - Area(a) - Area(b);
 }
 
 }  // namespace
@@ -48,6 +57,43 @@ void DamageList::Add(DamageRect rect) {
   rect = {std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, width_),
           std::min(rect.bottom, height_)};
   if (rect.empty()) return;
+  rect = Absorb(rect);
+  if (count_ == kCapacity) {
+    // Full: the place joins the listed one it grows least, and the union may reach others.
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < count_; ++i) {
+      if (Growth(rects_[i], rect) < Growth(rects_[best], rect)) best = i;
+    }
+    rect = Union(rects_[best], rect);
+    rects_[best] = rects_[--count_];
+    rect = Absorb(rect);
+  }
+  rects_[count_++] = rect;
+}
+
+std::span<const std::size_t> DamageList::GroupForPresenting() {
+  const std::span<DamageRect> rects(rects_.data(), all_ ? 0 : count_);
+  std::sort(rects.begin(), rects.end(),
+            [](const DamageRect& a, const DamageRect& b) { return a.top < b.top; });
+  std::size_t groups = 0;
+  DamageRect bounds{};
+  std::int64_t covered = 0;  // listed rectangles never overlap
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    const DamageRect with = i == 0 ? rects[i] : Union(bounds, rects[i]);
+    if (i > 0 && Area(with) - covered - Area(rects[i]) > kPresentSlack) {
+      group_ends_[groups++] = i;
+      bounds = rects[i];
+      covered = 0;
+    } else {
+      bounds = with;
+    }
+    covered += Area(rects[i]);
+  }
+  if (!rects.empty()) group_ends_[groups++] = rects.size();
+  return {group_ends_.data(), groups};
+}
+
+DamageRect DamageList::Absorb(DamageRect rect) {
   // A merge may make the rectangle reach others: merge until none is touched.
   for (std::size_t i = 0; i < count_;) {
     if (Touch(rects_[i], rect)) {
@@ -58,11 +104,7 @@ void DamageList::Add(DamageRect rect) {
       ++i;
     }
   }
-  if (count_ == kCapacity) {
-    all_ = true;
-    return;
-  }
-  rects_[count_++] = rect;
+  return rect;
 }
 
 }  // namespace zorvik::panel

@@ -1,6 +1,6 @@
 // The rectangles a view's frame drew on, kept so that the next frame restores only those from
-// the background and copies only what changed to the screen. Fixed-size: a frame that covers
-// more places than the list holds counts as covering the whole view.
+// the background and copies only what changed to the screen. Fixed-size: when a frame covers
+// more places than the list holds, a place joins the listed one that it grows least.
 #pragma once
 
 #include <array>
@@ -32,6 +32,11 @@ DamageRect EllipseDamage(const EllipseBox& box, std::int32_t pen_width);
 DamageRect CellBlockDamage(std::int32_t rotation, CellRun x, CellRun y, const CellGrid& grid,
                            ViewSize size, std::int32_t pen_width);
 
+// The display is sent the bounding box of what was copied to a window since it last took an
+// update, so places far apart are sent apart: a group closes when taking the next rectangle (in
+// top-to-bottom order) would send more than this many pixels that none of its rectangles covers.
+inline constexpr std::int64_t kPresentSlack = 1 << 30;
+
 class DamageList {
  public:
   static constexpr std::size_t kCapacity = 64;
@@ -39,18 +44,27 @@ class DamageList {
   // Empties the list for a view of this size; rectangles are clipped to it.
   void Reset(std::int32_t width, std::int32_t height);
   // Adds a rectangle; one that overlaps or touches a listed one is merged with it, so that rows
-  // of text and runs of cells become one rectangle each.
+  // of text and runs of cells become one rectangle each. On a full list it joins the listed one
+  // whose union with it covers the fewest pixels not covered before.
   void Add(DamageRect rect);
-  // The whole view instead of the list (nothing drawn so far is known, or the list overflowed).
+  // The whole view instead of the list (nothing drawn so far is known).
   void AddAll() { all_ = true; }
+
+  // Puts the rectangles in top-to-bottom order and splits them into the groups presented one at
+  // a time (kPresentSlack): for each group, the index past its last rectangle.
+  std::span<const std::size_t> GroupForPresenting();
 
   bool all() const { return all_; }
   std::span<const DamageRect> rects() const { return {rects_.data(), all_ ? 0 : count_}; }
   DamageRect bounds() const { return {0, 0, width_, height_}; }
 
  private:
+  // `rect` merged with every listed rectangle it reaches, those taken off the list.
+  DamageRect Absorb(DamageRect rect);
+
   std::array<DamageRect, kCapacity> rects_{};
   std::size_t count_ = 0;
+  std::array<std::size_t, kCapacity> group_ends_{};
   bool all_ = false;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;

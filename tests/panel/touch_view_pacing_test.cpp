@@ -2,6 +2,7 @@
 // more than a refresh late) and their damage list (what the next frame restores and copies).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "panel/view_damage.h"
@@ -31,6 +32,9 @@ Played Play(ViewFramePacer& pacer, std::int64_t rate_hz, std::int64_t frames) {
     oldest_undrawn = -1;
   };
   std::int64_t now = 0;
+  // A frame published while the thread did not wait for frames leaves the event set, so the
+  // next wait for frames ends at once.
+  bool signalled = false;
   for (std::int64_t k = 0; k < frames; ++k) {
     const std::int64_t publish = k * step;
     // The thread waits until the frame comes or the held one is due.
@@ -38,10 +42,18 @@ Played Play(ViewFramePacer& pacer, std::int64_t rate_hz, std::int64_t frames) {
     if (wait != ViewFramePacer::kForever && now + std::int64_t{wait} * 1000 < publish) {
       now += std::int64_t{wait} * 1000;
       note(pacer.Handle(Event::kWaitTimedOut, now), now);
+      if (signalled && pacer.WaitsForFrames()) {
+        signalled = false;
+        note(pacer.Handle(Event::kFramePublished, now), now);
+      }
     }
     now = publish;
     if (oldest_undrawn < 0) oldest_undrawn = now;
-    note(pacer.Handle(Event::kFramePublished, now), now);
+    if (pacer.WaitsForFrames()) {
+      note(pacer.Handle(Event::kFramePublished, now), now);
+    } else {
+      signalled = true;
+    }
   }
   // The last frame is drawn when its wait ends.
   const std::uint32_t wait = pacer.WaitMs(now);
@@ -103,14 +115,31 @@ TEST(ViewDamage, RectanglesAreClippedAndThoseThatTouchMerge) {
             (std::vector<DamageRect>{{0, 0, 60, 45}}));
 }
 
-TEST(ViewDamage, MorePlacesThanTheListHoldsCountAsTheWholeView) {
+TEST(ViewDamage, OnAFullListAPlaceJoinsTheOneItGrowsLeastAndNothingIsLost) {
   DamageList list;
-  list.Reset(10000, 10);
+  list.Reset(10000, 100);
+  std::vector<DamageRect> added;
   for (int k = 0; k < static_cast<int>(DamageList::kCapacity); ++k)
-    list.Add({k * 10, 0, k * 10 + 5, 5});
+    added.push_back({k * 100, 0, k * 100 + 5, 5});
+  added.push_back({1002, 40, 1007, 45});    // below the eleventh: joins it
+  added.push_back({9000, 0, 9005, 5});      // past the last: joins the last
+  added.push_back({9000, 50, 10000, 100});  // joins that union
+  for (const DamageRect& rect : added)
+    list.Add(rect);
   EXPECT_FALSE(list.all());
-  list.Add({9000, 0, 9005, 5});
-  EXPECT_TRUE(list.all());
+  const std::vector<DamageRect> listed(list.rects().begin(), list.rects().end());
+  EXPECT_EQ(listed.size(), DamageList::kCapacity);
+  EXPECT_NE(std::find(listed.begin(), listed.end(), DamageRect{1000, 0, 1007, 45}), listed.end());
+  EXPECT_NE(std::find(listed.begin(), listed.end(), DamageRect{6300, 0, 10000, 100}), listed.end());
+  for (const DamageRect& rect : added) {
+    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                            [&](const DamageRect& r) {
+                              return r.left <= rect.left && r.top <= rect.top &&
+                                     rect.right <= r.right && rect.bottom <= r.bottom;
+                            }))
+        << rect.left << "," << rect.top;
+  }
+  list.AddAll();
   EXPECT_TRUE(list.rects().empty());
   list.Reset(10, 10);
   EXPECT_FALSE(list.all());
