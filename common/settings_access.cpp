@@ -66,15 +66,21 @@ ScopedKey CreateKey(SettingsStore& store, StoreKey parent, std::string_view path
   return ScopedKey(store, key);
 }
 
-std::optional<std::uint32_t> ReadDword(SettingsStore& store, StoreKey key, std::string_view name) {
+DwordRead QueryDword(SettingsStore& store, StoreKey key, std::string_view name) {
   std::uint8_t data[4] = {};
   std::uint32_t type = value_type::kNone;
   std::uint32_t size = 0;
-  if (store.QueryValue(key, name, &type, data, &size) != store_error::kSuccess) return {};
-  if (type != value_type::kDword || size != sizeof data) return {};
+  const std::uint32_t result = store.QueryValue(key, name, &type, data, &size);
+  if (result != store_error::kSuccess || type != value_type::kDword || size != sizeof data) {
+    return {result, std::nullopt};
+  }
   std::uint32_t value = 0;
   std::memcpy(&value, data, sizeof value);  // registry DWORDs are little-endian, as is the host
-  return value;
+  return {result, value};
+}
+
+std::optional<std::uint32_t> ReadDword(SettingsStore& store, StoreKey key, std::string_view name) {
+  return QueryDword(store, key, name).value;
 }
 
 std::optional<std::int32_t> ReadInt(SettingsStore& store, StoreKey key, std::string_view name) {

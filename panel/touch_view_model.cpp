@@ -58,10 +58,20 @@ RawCellFrame ReadRawCellFrame(std::span<const std::uint8_t> view) {
 }
 
 std::optional<std::int32_t> ReadScreenRotation(SettingsStore& store) {
-  const ScopedKey general =
-      OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
-  if (!general) return std::nullopt;
-  return ReadInt(store, general.get(), schema::kScreenRotateFlag).value_or(0);
+  return ScreenRotationReader(store).Read();
+}
+
+std::optional<std::int32_t> ScreenRotationReader::Read() {
+  if (!general_) {
+    general_ = OpenKey(store_, store_.LocalMachine(), schema::kGeneralKey, key_rights::kRead);
+    if (!general_) return std::nullopt;
+  }
+  const DwordRead read = QueryDword(store_, general_.get(), schema::kScreenRotateFlag);
+  if (read.result == store_error::kKeyDeleted) {
+    general_.reset();
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(read.value.value_or(0));
 }
 
 EllipseBox PointEllipse(std::int32_t rotation, const TouchPoint& point, ViewSize size) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/section_layouts.h"
+#include "common/settings_access.h"
 #include "common/settings_store.h"
 
 namespace zorvik::panel {
@@ -73,6 +74,19 @@ inline constexpr std::int32_t kRotate360 = 360;
 // ScreenRotateFlag of General: nothing when General cannot be opened (the views then draw no
 // ellipse), 0 when only the value cannot be read.
 std::optional<std::int32_t> ReadScreenRotation(SettingsStore& store);
+
+// The same, read once per frame: General stays open between reads, so a read is one query and
+// not an open, a query and a close. A key deleted meanwhile answers as one that cannot be
+// opened, and is opened anew at the next read.
+class ScreenRotationReader {
+ public:
+  explicit ScreenRotationReader(SettingsStore& store) : store_(store) {}
+  std::optional<std::int32_t> Read();
+
+ private:
+  SettingsStore& store_;
+  ScopedKey general_;
+};
 
 struct EllipseBox {
   std::int32_t left = 0;

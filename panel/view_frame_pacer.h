@@ -26,6 +26,9 @@ class ViewFramePacer {
   // none is held.
   static constexpr std::uint32_t kForever = 0xFFFFFFFF;
   std::uint32_t WaitMs(std::int64_t now_us) const;
+  // Whether the caller's wait should end for a published frame: not while one is held, since
+  // the drawing reads the sections as they are when it is due, so a newer frame changes nothing.
+  bool WaitsForFrames() const { return state_ == State::kIdle; }
 
   State state() const { return state_; }
   std::int64_t period_us() const { return period_us_; }

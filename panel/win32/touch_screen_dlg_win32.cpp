@@ -404,6 +404,10 @@ class CTouchScreenDlg::Impl {
                                                             : TouchViewRenderer::View::kPoints,
                                mode_ == kDrawingTestMode);
     ViewFramePacer pacer(RefreshRate());
+    // Kept for the thread's life rather than taken per frame: each take is a round trip to the
+    // window manager's records, sixty times a second.
+    const WindowDc dc(window_);
+    ScreenRotationReader rotation(store_);
     while (run_) {
       if (!point_event) {
         // The USB service is not running (yet): look again later, without spinning.
@@ -412,8 +416,10 @@ class CTouchScreenDlg::Impl {
         continue;
       }
       const HANDLE waits[] = {stop_.get(), point_event.get()};
-      // A frame held for the next refresh is drawn when the wait times out.
-      const DWORD woke = WaitForMultipleObjectsEx(2, waits, FALSE, pacer.WaitMs(NowUs()), TRUE);
+      // A frame held for the next refresh is drawn when the wait times out; frames published
+      // meanwhile need no wake.
+      const DWORD count = pacer.WaitsForFrames() ? 2 : 1;
+      const DWORD woke = WaitForMultipleObjectsEx(count, waits, FALSE, pacer.WaitMs(NowUs()), TRUE);
       ViewFramePacer::Action action = ViewFramePacer::Action::kNothing;
       if (woke == WAIT_OBJECT_0 + 1) {
         action = pacer.Handle(ViewFramePacer::Event::kFramePublished, NowUs());
@@ -422,7 +428,7 @@ class CTouchScreenDlg::Impl {
       } else if (woke == WAIT_FAILED) {
         WaitForSingleObject(stop_.get(), kReopenPeriodMs);
       }
-      if (action == ViewFramePacer::Action::kDraw && run_) DrawFrame(renderer);
+      if (action == ViewFramePacer::Action::kDraw && run_) DrawFrame(renderer, dc.get(), rotation);
     }
     return 1;
   }
@@ -443,25 +449,19 @@ class CTouchScreenDlg::Impl {
   }
 
   // The newest frame, drawn off-screen; what changed is copied to the window.
-  void DrawFrame(TouchViewRenderer& renderer) {
-    const WindowDc dc(window_);
-    if (dc.get() == nullptr) return;
+  void DrawFrame(TouchViewRenderer& renderer, HDC dc, ScreenRotationReader& rotation) {
+    if (dc == nullptr) return;
     RECT client{};
     GetClientRect(window_, &client);
     // Read once per frame, not per mark: a frame may hold ten thousand points, and a change
     // within one frame is one no user could see.
-    const TouchViewRenderer::Sections sections{PointView(), CellView(), ReadScreenRotation(store_)};
+    const TouchViewRenderer::Sections sections{PointView(), CellView(), rotation.Read()};
     // The window clips its children: no copy covers "Exit", which so stays above every frame.
-    if (!renderer.Draw(dc.get(), client.right, client.bottom, {width_.load(), height_.load()},
-                       sections, run_)) {
+    if (!renderer.Draw(dc, client.right, client.bottom, {width_.load(), height_.load()}, sections,
+                       run_)) {
       return;
     }
     frames_drawn_.fetch_add(1, std::memory_order_relaxed);
-    // Drawn from outside the window's thread: the batch is flushed now, and the window's
-    // thread is woken, since Wine copies a window's surface to the screen only when that
-    // thread handles messages; a frame no message follows would otherwise never show.
-    GdiFlush();
-    PostMessageA(window_, WM_NULL, 0, 0);
   }
 
   SettingsStore& store_;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -71,7 +72,10 @@ class TouchViewRenderer {
   DamageList last_;
   DamageList current_;
   DamageList changed_;  // what one frame copies to the screen
-  int text_reach_ = 0;  // how far past its advance a row of text may draw
+  static constexpr int kCharCount = 256;
+  std::array<INT, kCharCount> advances_{};  // of the buffer's font, per character
+  int text_reach_ = 0;                      // how far past its advance a row of text may draw
+  int text_height_ = 0;
   const ScopedGdiObject<HBRUSH> red_;
   std::array<CellRun, kMaxCellRuns> x_runs_{};
   std::array<CellRun, kMaxCellRuns> y_runs_{};

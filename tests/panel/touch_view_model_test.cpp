@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/memory_settings_store.h"
+#include "common/settings_schema.h"
 #include "panel/touch_view_model.h"
 
 namespace zorvik::panel {
@@ -205,6 +207,34 @@ TEST(SinglePointDrawingTest, MovingWithTheLeftButtonAloneStartsALineFromTheLastR
   test.Move(9, 9, true, canvas);  // the press happened elsewhere (another window)
   EXPECT_EQ(canvas.drawn,
             (std::vector<std::string>{"X:000009, Y:000009", "line 7,8-9,9", "X:9, Y:9"}));
+}
+
+TEST(ScreenRotationReading, AKeptKeySeesChangesAndADeletedKeyAnswersAsMissingUntilItIsBack) {
+  MemorySettingsStore store;
+  ScreenRotationReader reader(store);
+  const auto set = [&](std::uint32_t value) {
+    const ScopedKey general =
+        CreateKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kSetValue);
+    ASSERT_EQ(WriteDword(store, general.get(), schema::kScreenRotateFlag, value), 0u);
+  };
+  EXPECT_EQ(reader.Read(), std::nullopt);  // no General key
+  set(90);
+  EXPECT_EQ(reader.Read(), 90);
+  set(270);
+  EXPECT_EQ(reader.Read(), 270);  // a change through another handle
+  const ScopedKey root = OpenKey(store, store.LocalMachine(), schema::kRootKey,
+                                 key_rights::kEnumerateSubKeys | key_rights::kDelete);
+  ASSERT_EQ(DeleteKeyTree(store, root.get(), "General"), 0u);
+  EXPECT_EQ(reader.Read(), std::nullopt);  // the kept handle's key is gone
+  EXPECT_EQ(reader.Read(), std::nullopt);
+  {
+    const ScopedKey general =
+        CreateKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kSetValue);
+  }
+  EXPECT_EQ(reader.Read(), 0);  // back, without the value
+  set(180);
+  EXPECT_EQ(reader.Read(), 180);
+  EXPECT_EQ(ReadScreenRotation(store), 180);
 }
 
 }  // namespace
