@@ -69,14 +69,15 @@ bool TouchViewRenderer::Buffer::Make(HDC screen, int width, int height) {
   info.bmiHeader.biHeight = -height;  // top-down
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  bitmap.reset(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  void* pixels = nullptr;
+  bitmap.reset(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
   dc = CreateCompatibleDC(screen);
   if (!bitmap || dc == nullptr) {
     Free();
     return false;
   }
   old = SelectObject(dc, bitmap.get());
+  bits = static_cast<std::uint32_t*>(pixels);
   return true;
 }
 
@@ -87,6 +88,7 @@ void TouchViewRenderer::Buffer::Free() {
   }
   dc = nullptr;
   old = nullptr;
+  bits = nullptr;
   bitmap.reset();
 }
 
@@ -228,8 +230,12 @@ bool TouchViewRenderer::DrawCells(const Sections& sections, ViewSize size,
   const std::size_t x_count = ShadowedRuns(cells.levels.first(cells.nx), x_runs_);
   const std::size_t y_count = ShadowedRuns(cells.levels.subspan(cells.nx, cells.ny), y_runs_);
   HDC dc = frame_.dc;
-  // One brush for every colour: the device context's own, recoloured per cell.
+  // Cells are stamped into the pixels (EllipseStamps); a cell too large for a stamp is drawn by
+  // GDI with the device context's own brush, recoloured per cell, and its batch flushed, so
+  // that the cells stay in order.
   const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(DC_BRUSH));
+  GdiFlush();
+  const PixelBuffer pixels{frame_.bits, width_, height_};
   bool finished = true;
   for (std::size_t a = 0; a < x_count && finished; ++a) {
     const CellRun x_run = x_runs_[a];
@@ -242,9 +248,13 @@ bool TouchViewRenderer::DrawCells(const Sections& sections, ViewSize size,
       for (std::size_t b = 0; b < y_count; ++b) {
         for (std::uint32_t j = y_runs_[b].first; j <= y_runs_[b].last; ++j) {
           const CellColour colour = CellColourOf(vx, cells.y_level(j));
-          SetDCBrushColor(dc, RGB(colour.red, colour.green, colour.blue));
+          const COLORREF fill = RGB(colour.red, colour.green, colour.blue);
           const EllipseBox box = CellEllipse(rotation, i, j, grid, size);
-          Ellipse(dc, box.left, box.top, box.right, box.bottom);
+          if (!stamps_.Draw(box, fill, pixels)) {
+            SetDCBrushColor(dc, fill);
+            Ellipse(dc, box.left, box.top, box.right, box.bottom);
+            GdiFlush();
+          }
         }
       }
     }

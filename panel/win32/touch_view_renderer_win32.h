@@ -15,6 +15,7 @@
 #include "common/win32/handle_win32.h"
 #include "panel/touch_view_model.h"
 #include "panel/view_damage.h"
+#include "panel/win32/ellipse_stamps_win32.h"
 
 namespace zorvik::panel {
 
@@ -56,6 +57,7 @@ class TouchViewRenderer {
   struct Buffer {
     HDC dc = nullptr;
     ScopedGdiObject<HBITMAP> bitmap;
+    std::uint32_t* bits = nullptr;  // top-down, the width's pixels a row
     HGDIOBJ old = nullptr;
     bool Make(HDC screen, int width, int height);
     void Free();
@@ -77,6 +79,7 @@ class TouchViewRenderer {
   int text_reach_ = 0;                      // how far past its advance a row of text may draw
   int text_height_ = 0;
   const ScopedGdiObject<HBRUSH> red_;
+  EllipseStamps stamps_;
   std::array<CellRun, kMaxCellRuns> x_runs_{};
   std::array<CellRun, kMaxCellRuns> y_runs_{};
 };

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "common/settings_schema.h"
 #include "panel/calibration_model.h"
 #include "panel/touch_view_model.h"
+#include "panel/win32/ellipse_stamps_win32.h"
 #include "panel/win32/touch_view_renderer_win32.h"
 
 // Allocations made by this thread while counting (the views draw without any). GCC takes the
@@ -66,6 +68,7 @@ class Picture {
   Picture(const Picture&) = delete;
   Picture& operator=(const Picture&) = delete;
   HDC dc() const { return dc_; }
+  PixelBuffer pixels() const { return {static_cast<std::uint32_t*>(bits_), width_, height_}; }
   // The first pixel where the two differ, or "" when they are the same.
   std::string Difference(const Picture& other) const {
     GdiFlush();
@@ -403,6 +406,40 @@ TEST(TouchViewEquivalence, AStopHalfwayShowsNothingAndTheNextFrameIsWhole) {
                             {sections.points(), sections.cells(), 0}, run));
   Reference(kViews[1], reference, 1024, 768, sections, 0);
   EXPECT_EQ(screen.Difference(reference), "");
+}
+
+TEST(TouchViewEquivalence, AStampedEllipseSetsThePixelsEllipseSets) {
+  struct Case {
+    EllipseBox box;
+    bool stamped;
+  };
+  // Boxes the cell view makes (both corner orders, as the rotations give them), edge cases,
+  // and each placed across every edge of the picture.
+  const Case cases[] = {{{0, 0, 4, 5}, true},    {{5, 6, 0, 0}, true},   {{0, 6, 7, 0}, true},
+                        {{0, 0, 1, 1}, true},    {{0, 0, 0, 9}, true},   {{0, 0, 64, 64}, true},
+                        {{0, 0, 65, 10}, false}, {{0, 0, 10, 65}, false}};
+  const POINT places[] = {{10, 8}, {-3, 8}, {37, 8}, {10, -3}, {10, 27}, {-70, -70}, {38, 28}};
+  EllipseStamps stamps;
+  int colour = 0;
+  for (const Case& c : cases) {
+    for (const POINT place : places) {
+      const EllipseBox box{c.box.left + place.x, c.box.top + place.y, c.box.right + place.x,
+                           c.box.bottom + place.y};
+      const COLORREF fill = RGB(colour * 37 % 256, 200, colour % 2 == 0 ? 0 : 255);
+      ++colour;
+      Picture stamped(40, 30), drawn(40, 30);
+      // Not black, or a missing outline (the black pen) would not show.
+      for (const Picture* picture : {&stamped, &drawn})
+        std::fill_n(picture->pixels().bits, 40 * 30, 0x00123456u);
+      ASSERT_EQ(stamps.Draw(box, fill, stamped.pixels()), c.stamped) << box.left << "," << box.top;
+      if (!c.stamped) continue;
+      const HGDIOBJ brush = SelectObject(drawn.dc(), CreateSolidBrush(fill));
+      Ellipse(drawn.dc(), box.left, box.top, box.right, box.bottom);
+      DeleteObject(SelectObject(drawn.dc(), brush));
+      EXPECT_EQ(stamped.Difference(drawn), "")
+          << box.left << "," << box.top << "," << box.right << "," << box.bottom;
+    }
+  }
 }
 
 TEST(TouchViewEquivalence, FramesAreDrawnWithoutAllocating) {

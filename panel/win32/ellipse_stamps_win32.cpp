@@ -1,0 +1,132 @@
+// Ellipse shapes taken once from GDI and stamped into the frame buffer.
+#include "panel/win32/ellipse_stamps_win32.h"
+
+#include <algorithm>
+
+namespace zorvik::panel {
+namespace {
+
+// Colours no ellipse draws with the black pen: the scratch's background and the fill it is
+// drawn with, told apart from the outline afterwards.
+constexpr std::uint32_t kBackdrop = 0x00010203;
+constexpr COLORREF kProbeFill = RGB(0xFF, 0x00, 0xFF);
+
+// A 32-bit DIB pixel of `colour` (blue in the low byte).
+std::uint32_t PixelOf(COLORREF colour) {
+  return (std::uint32_t{GetRValue(colour)} << 16) | (std::uint32_t{GetGValue(colour)} << 8) |
+         GetBValue(colour);
+}
+
+}  // namespace
+
+EllipseStamps::EllipseStamps() {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kSide;
+  info.bmiHeader.biHeight = -kSide;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  scratch_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  scratch_dc_ = CreateCompatibleDC(nullptr);
+  if (!scratch_ || scratch_dc_ == nullptr) return;
+  old_ = SelectObject(scratch_dc_, scratch_.get());
+  SelectObject(scratch_dc_, GetStockObject(BLACK_PEN));
+  SelectObject(scratch_dc_, GetStockObject(DC_BRUSH));
+  SetDCBrushColor(scratch_dc_, kProbeFill);
+  scratch_bits_ = static_cast<std::uint32_t*>(bits);
+}
+
+EllipseStamps::~EllipseStamps() {
+  if (scratch_dc_ == nullptr) return;
+  if (old_ != nullptr) SelectObject(scratch_dc_, old_);
+  DeleteDC(scratch_dc_);
+}
+
+bool EllipseStamps::Take(const EllipseBox& shape, Stamp& stamp) {
+  stamp.valid = false;
+  if (scratch_bits_ == nullptr) return false;
+  std::fill_n(scratch_bits_, kSide * kSide, kBackdrop);
+  Ellipse(scratch_dc_, shape.left + kMargin, shape.top + kMargin, shape.right + kMargin,
+          shape.bottom + kMargin);
+  GdiFlush();
+  const std::uint32_t fill = PixelOf(kProbeFill);
+  bool outlined = false;
+  stamp.top = stamp.left = kSide;
+  stamp.bottom = stamp.right = 0;
+  for (int k = 0; k < kSide * kSide; ++k) {
+    const std::uint32_t pixel = scratch_bits_[k];
+    if (pixel == kBackdrop) {
+      stamp.marks[k] = kUntouched;
+      continue;
+    }
+    if (pixel == fill) {
+      stamp.marks[k] = kFill;
+    } else {
+      // One pen draws the outline in one colour; anything else is not a shape to copy.
+      if (outlined && pixel != stamp.outline) return false;
+      stamp.outline = pixel;
+      outlined = true;
+      stamp.marks[k] = kOutline;
+    }
+    const int row = k / kSide, col = k % kSide;
+    stamp.top = std::min(stamp.top, row);
+    stamp.bottom = std::max(stamp.bottom, row + 1);
+    stamp.left = std::min(stamp.left, col);
+    stamp.right = std::max(stamp.right, col + 1);
+  }
+  // What reaches the scratch's edge may have been cut off there.
+  for (int k = 0; k < kSide; ++k) {
+    if (stamp.marks[k] != kUntouched || stamp.marks[(kSide - 1) * kSide + k] != kUntouched ||
+        stamp.marks[k * kSide] != kUntouched || stamp.marks[k * kSide + kSide - 1] != kUntouched) {
+      return false;
+    }
+  }
+  stamp.shape = shape;
+  stamp.valid = true;
+  return true;
+}
+
+const EllipseStamps::Stamp* EllipseStamps::Find(const EllipseBox& shape) {
+  for (const Stamp& stamp : stamps_) {
+    if (stamp.valid && stamp.shape == shape) return &stamp;
+  }
+  Stamp& stamp = stamps_[next_];
+  next_ = (next_ + 1) % kStampCount;
+  return Take(shape, stamp) ? &stamp : nullptr;
+}
+
+bool EllipseStamps::Draw(const EllipseBox& box, COLORREF fill, const PixelBuffer& target) {
+  const std::int64_t x0 = std::min(box.left, box.right);
+  const std::int64_t y0 = std::min(box.top, box.bottom);
+  if (std::max<std::int64_t>(box.left, box.right) - x0 > kMaxBox ||
+      std::max<std::int64_t>(box.top, box.bottom) - y0 > kMaxBox || target.bits == nullptr) {
+    return false;
+  }
+  const auto left = static_cast<std::int32_t>(x0), top = static_cast<std::int32_t>(y0);
+  const Stamp* stamp = Find({box.left - left, box.top - top, box.right - left, box.bottom - top});
+  if (stamp == nullptr) return false;
+  const std::uint32_t fill_pixel = PixelOf(fill);
+  // The stamp's pixel (0, 0) lies kMargin up and left of the box's nearer corner.
+  const std::int64_t origin_x = x0 - kMargin, origin_y = y0 - kMargin;
+  const int first_row = static_cast<int>(std::max<std::int64_t>(stamp->top, -origin_y));
+  const int end_row =
+      static_cast<int>(std::min<std::int64_t>(stamp->bottom, target.height - origin_y));
+  const int first_col = static_cast<int>(std::max<std::int64_t>(stamp->left, -origin_x));
+  const int end_col =
+      static_cast<int>(std::min<std::int64_t>(stamp->right, target.width - origin_x));
+  for (int row = first_row; row < end_row; ++row) {
+    const std::uint8_t* marks = &stamp->marks[row * kSide];
+    std::uint32_t* line = target.bits + (origin_y + row) * std::int64_t{target.width};
+    for (int col = first_col; col < end_col; ++col) {
+      if (marks[col] == kFill) {
+        line[origin_x + col] = fill_pixel;
+      } else if (marks[col] == kOutline) {
+        line[origin_x + col] = stamp->outline;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace zorvik::panel
