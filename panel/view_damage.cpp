@@ -71,28 +71,6 @@ void DamageList::Add(DamageRect rect) {
   rects_[count_++] = rect;
 }
 
-std::span<const std::size_t> DamageList::GroupForPresenting() {
-  const std::span<DamageRect> rects(rects_.data(), all_ ? 0 : count_);
-  std::sort(rects.begin(), rects.end(),
-            [](const DamageRect& a, const DamageRect& b) { return a.top < b.top; });
-  std::size_t groups = 0;
-  DamageRect bounds{};
-  std::int64_t covered = 0;  // listed rectangles never overlap
-  for (std::size_t i = 0; i < rects.size(); ++i) {
-    const DamageRect with = i == 0 ? rects[i] : Union(bounds, rects[i]);
-    if (i > 0 && Area(with) - covered - Area(rects[i]) > kPresentSlack) {
-      group_ends_[groups++] = i;
-      bounds = rects[i];
-      covered = 0;
-    } else {
-      bounds = with;
-    }
-    covered += Area(rects[i]);
-  }
-  if (!rects.empty()) group_ends_[groups++] = rects.size();
-  return {group_ends_.data(), groups};
-}
-
 DamageRect DamageList::Absorb(DamageRect rect) {
   // A merge may make the rectangle reach others: merge until none is touched.
   for (std::size_t i = 0; i < count_;) {

@@ -32,11 +32,6 @@ DamageRect EllipseDamage(const EllipseBox& box, std::int32_t pen_width);
 DamageRect CellBlockDamage(std::int32_t rotation, CellRun x, CellRun y, const CellGrid& grid,
                            ViewSize size, std::int32_t pen_width);
 
-// The display is sent the bounding box of what was copied to a window since it last took an
-// update, so places far apart are sent apart: a group closes when taking the next rectangle (in
-// top-to-bottom order) would send more than this many pixels that none of its rectangles covers.
-inline constexpr std::int64_t kPresentSlack = 1 << 30;
-
 class DamageList {
  public:
   static constexpr std::size_t kCapacity = 64;
@@ -50,10 +45,6 @@ class DamageList {
   // The whole view instead of the list (nothing drawn so far is known).
   void AddAll() { all_ = true; }
 
-  // Puts the rectangles in top-to-bottom order and splits them into the groups presented one at
-  // a time (kPresentSlack): for each group, the index past its last rectangle.
-  std::span<const std::size_t> GroupForPresenting();
-
   bool all() const { return all_; }
   std::span<const DamageRect> rects() const { return {rects_.data(), all_ ? 0 : count_}; }
   DamageRect bounds() const { return {0, 0, width_, height_}; }
@@ -64,7 +55,6 @@ class DamageList {
 
   std::array<DamageRect, kCapacity> rects_{};
   std::size_t count_ = 0;
-  std::array<std::size_t, kCapacity> group_ends_{};
   bool all_ = false;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;

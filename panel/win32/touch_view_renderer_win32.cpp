@@ -32,10 +32,9 @@ void Copy(HDC to, HDC from, const DamageRect& r) {
   BitBlt(to, r.left, r.top, r.right - r.left, r.bottom - r.top, from, r.left, r.top, SRCCOPY);
 }
 
-// Hands what was copied to the window so far to the display. Wine sends a window's surface to
-// the display when a thread of the process waits for messages, and sends the bounding box of
-// everything drawn since; a wait that returns at once, after each group of nearby places, keeps
-// far-apart marks from sending the whole screen between them. Elsewhere it costs one system call.
+// Hands what the frame copied to the window to the display. Wine sends a window's surface to the
+// display when a thread of the process waits for messages, so a wait that returns at once does
+// it here, without waking the window's thread; elsewhere it costs one system call.
 void Present() {
   GdiFlush();
   MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
@@ -159,15 +158,10 @@ bool TouchViewRenderer::Draw(HDC screen, int client_width, int client_height, Vi
     changed_.Add(rect);
   if (last_.all() || changed_.all()) {
     BitBlt(screen, 0, 0, width_, height_, frame_.dc, 0, 0, SRCCOPY);
-    Present();
   } else {
-    std::size_t next = 0;
-    for (const std::size_t end : changed_.GroupForPresenting()) {
-      for (; next < end; ++next)
-        Copy(screen, frame_.dc, changed_.rects()[next]);
-      Present();
-    }
+    CopyRects(screen, frame_.dc, changed_);
   }
+  Present();
   std::swap(last_, current_);
   return true;
 }
