@@ -20,21 +20,13 @@ std::uint32_t PixelOf(COLORREF colour) {
 }  // namespace
 
 EllipseStamps::EllipseStamps() {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kSide;
-  info.bmiHeader.biHeight = -kSide;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  scratch_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  scratch_ = CreatePixelBitmap(nullptr, kSide, kSide, scratch_pixels_);
   scratch_dc_ = CreateCompatibleDC(nullptr);
   if (!scratch_ || scratch_dc_ == nullptr) return;
   old_ = SelectObject(scratch_dc_, scratch_.get());
   SelectObject(scratch_dc_, GetStockObject(BLACK_PEN));
   SelectObject(scratch_dc_, GetStockObject(DC_BRUSH));
   SetDCBrushColor(scratch_dc_, kProbeFill);
-  scratch_bits_ = static_cast<std::uint32_t*>(bits);
 }
 
 EllipseStamps::~EllipseStamps() {
@@ -45,8 +37,8 @@ EllipseStamps::~EllipseStamps() {
 
 bool EllipseStamps::Take(const EllipseBox& shape, Stamp& stamp) {
   stamp.valid = false;
-  if (scratch_bits_ == nullptr) return false;
-  std::fill_n(scratch_bits_, kSide * kSide, kBackdrop);
+  if (scratch_dc_ == nullptr || scratch_pixels_.bits == nullptr) return false;
+  std::fill_n(scratch_pixels_.bits, kSide * kSide, kBackdrop);
   Ellipse(scratch_dc_, shape.left + kMargin, shape.top + kMargin, shape.right + kMargin,
           shape.bottom + kMargin);
   GdiFlush();
@@ -55,7 +47,7 @@ bool EllipseStamps::Take(const EllipseBox& shape, Stamp& stamp) {
   stamp.top = stamp.left = kSide;
   stamp.bottom = stamp.right = 0;
   for (int k = 0; k < kSide * kSide; ++k) {
-    const std::uint32_t pixel = scratch_bits_[k];
+    const std::uint32_t pixel = scratch_pixels_.bits[k];
     if (pixel == kBackdrop) {
       stamp.marks[k] = kUntouched;
       continue;

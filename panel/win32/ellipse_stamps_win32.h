@@ -12,15 +12,9 @@
 
 #include "common/win32/handle_win32.h"
 #include "panel/touch_view_model.h"
+#include "panel/win32/pixel_buffer_win32.h"
 
 namespace zorvik::panel {
-
-// A top-down 32-bit buffer's pixels.
-struct PixelBuffer {
-  std::uint32_t* bits = nullptr;
-  int width = 0;
-  int height = 0;
-};
 
 class EllipseStamps {
  public:
@@ -60,7 +54,7 @@ class EllipseStamps {
   HDC scratch_dc_ = nullptr;
   ScopedGdiObject<HBITMAP> scratch_;
   HGDIOBJ old_ = nullptr;
-  std::uint32_t* scratch_bits_ = nullptr;
+  PixelBuffer scratch_pixels_;
 };
 
 }  // namespace zorvik::panel

@@ -62,21 +62,13 @@ void DrawBackground(HDC dc, const RECT& client, int width, int height, bool wide
 
 bool TouchViewRenderer::Buffer::Make(HDC screen, int width, int height) {
   Free();
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* pixels = nullptr;
-  bitmap.reset(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+  bitmap = CreatePixelBitmap(screen, width, height, pixels);
   dc = CreateCompatibleDC(screen);
   if (!bitmap || dc == nullptr) {
     Free();
     return false;
   }
   old = SelectObject(dc, bitmap.get());
-  bits = static_cast<std::uint32_t*>(pixels);
   return true;
 }
 
@@ -87,7 +79,7 @@ void TouchViewRenderer::Buffer::Free() {
   }
   dc = nullptr;
   old = nullptr;
-  bits = nullptr;
+  pixels = {};
   bitmap.reset();
 }
 
@@ -229,7 +221,7 @@ bool TouchViewRenderer::DrawCells(const Sections& sections, ViewSize size,
   // that the cells stay in order.
   const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(DC_BRUSH));
   GdiFlush();
-  const PixelBuffer pixels{frame_.bits, width_, height_};
+  const PixelBuffer& pixels = frame_.pixels;
   bool finished = true;
   for (std::size_t a = 0; a < x_count && finished; ++a) {
     const CellRun x_run = x_runs_[a];

@@ -57,7 +57,7 @@ class TouchViewRenderer {
   struct Buffer {
     HDC dc = nullptr;
     ScopedGdiObject<HBITMAP> bitmap;
-    std::uint32_t* bits = nullptr;  // top-down, the width's pixels a row
+    PixelBuffer pixels;
     HGDIOBJ old = nullptr;
     bool Make(HDC screen, int width, int height);
     void Free();
