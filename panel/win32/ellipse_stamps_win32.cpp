@@ -101,16 +101,15 @@ bool EllipseStamps::Draw(const EllipseBox& box, COLORREF fill, const PixelBuffer
   const std::uint32_t fill_pixel = PixelOf(fill);
   // The stamp's pixel (0, 0) lies kMargin up and left of the box's nearer corner.
   const std::int64_t origin_x = x0 - kMargin, origin_y = y0 - kMargin;
-  const int first_row = static_cast<int>(std::max<std::int64_t>(stamp->top, -origin_y));
-  const int end_row =
-      static_cast<int>(std::min<std::int64_t>(stamp->bottom, target.height - origin_y));
-  const int first_col = static_cast<int>(std::max<std::int64_t>(stamp->left, -origin_x));
-  const int end_col =
-      static_cast<int>(std::min<std::int64_t>(stamp->right, target.width - origin_x));
-  for (int row = first_row; row < end_row; ++row) {
+  // Clipped to the target: rows and columns of the stamp, all within it.
+  const std::int64_t first_row = std::max<std::int64_t>(stamp->top, -origin_y);
+  const std::int64_t end_row = std::min<std::int64_t>(stamp->bottom, target.height - origin_y);
+  const std::int64_t first_col = std::max<std::int64_t>(stamp->left, -origin_x);
+  const std::int64_t end_col = std::min<std::int64_t>(stamp->right, target.width - origin_x);
+  for (std::int64_t row = first_row; row < end_row; ++row) {
     const std::uint8_t* marks = &stamp->marks[row * kSide];
-    std::uint32_t* line = target.bits + (origin_y + row) * std::int64_t{target.width};
-    for (int col = first_col; col < end_col; ++col) {
+    std::uint32_t* line = target.bits + (origin_y + row) * target.width;
+    for (std::int64_t col = first_col; col < end_col; ++col) {
       if (marks[col] == kFill) {
         line[origin_x + col] = fill_pixel;
       } else if (marks[col] == kOutline) {
