@@ -20,26 +20,18 @@ std::uint32_t PixelOf(COLORREF colour) {
 }  // namespace
 
 EllipseStamps::EllipseStamps() {
-  scratch_ = CreatePixelBitmap(nullptr, kSide, kSide, scratch_pixels_);
-  scratch_dc_ = CreateCompatibleDC(nullptr);
-  if (!scratch_ || scratch_dc_ == nullptr) return;
-  old_ = SelectObject(scratch_dc_, scratch_.get());
-  SelectObject(scratch_dc_, GetStockObject(BLACK_PEN));
-  SelectObject(scratch_dc_, GetStockObject(DC_BRUSH));
-  SetDCBrushColor(scratch_dc_, kProbeFill);
-}
-
-EllipseStamps::~EllipseStamps() {
-  if (scratch_dc_ == nullptr) return;
-  if (old_ != nullptr) SelectObject(scratch_dc_, old_);
-  DeleteDC(scratch_dc_);
+  if (!scratch_.Make(nullptr, kSide, kSide)) return;
+  SelectObject(scratch_.dc(), GetStockObject(BLACK_PEN));
+  SelectObject(scratch_.dc(), GetStockObject(DC_BRUSH));
+  SetDCBrushColor(scratch_.dc(), kProbeFill);
 }
 
 bool EllipseStamps::Take(const EllipseBox& shape, Stamp& stamp) {
   stamp.valid = false;
-  if (scratch_dc_ == nullptr || scratch_pixels_.bits == nullptr) return false;
-  std::fill_n(scratch_pixels_.bits, kSide * kSide, kBackdrop);
-  Ellipse(scratch_dc_, shape.left + kMargin, shape.top + kMargin, shape.right + kMargin,
+  const std::uint32_t* pixels = scratch_.pixels().bits;
+  if (pixels == nullptr) return false;
+  std::fill_n(scratch_.pixels().bits, kSide * kSide, kBackdrop);
+  Ellipse(scratch_.dc(), shape.left + kMargin, shape.top + kMargin, shape.right + kMargin,
           shape.bottom + kMargin);
   GdiFlush();
   const std::uint32_t fill = PixelOf(kProbeFill);
@@ -47,7 +39,7 @@ bool EllipseStamps::Take(const EllipseBox& shape, Stamp& stamp) {
   stamp.top = stamp.left = kSide;
   stamp.bottom = stamp.right = 0;
   for (int k = 0; k < kSide * kSide; ++k) {
-    const std::uint32_t pixel = scratch_pixels_.bits[k];
+    const std::uint32_t pixel = pixels[k];
     if (pixel == kBackdrop) {
       stamp.marks[k] = kUntouched;
       continue;

@@ -22,7 +22,6 @@ class EllipseStamps {
   static constexpr int kMaxBox = 64;
 
   EllipseStamps();
-  ~EllipseStamps();
   EllipseStamps(const EllipseStamps&) = delete;
   EllipseStamps& operator=(const EllipseStamps&) = delete;
 
@@ -51,10 +50,7 @@ class EllipseStamps {
   static constexpr std::size_t kStampCount = 8;
   std::array<Stamp, kStampCount> stamps_{};
   std::size_t next_ = 0;  // the stamp a new shape replaces
-  HDC scratch_dc_ = nullptr;
-  ScopedGdiObject<HBITMAP> scratch_;
-  HGDIOBJ old_ = nullptr;
-  PixelBuffer scratch_pixels_;
+  PixelSurface scratch_;
 };
 
 }  // namespace zorvik::panel

@@ -15,6 +15,7 @@
 #include "panel/kiosk_calibration.h"
 #include "panel/win32/monitors_win32.h"
 #include "panel/win32/offscreen_buffer_win32.h"
+#include "panel/win32/palette_win32.h"
 #include "panel/win32/service_events_win32.h"
 
 namespace zorvik::panel {
@@ -27,11 +28,7 @@ constexpr UINT kTickMs = 50;
 constexpr int kRadius = 12;
 constexpr int kMarkArm = 24;
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kYellow = RGB(255, 255, 0);
-constexpr COLORREF kGreen = RGB(0, 200, 0);
+constexpr COLORREF kPassGreen = RGB(0, 200, 0);
 constexpr COLORREF kGrey = RGB(100, 100, 100);
 
 using Pen = ScopedGdiObject<HPEN>;
@@ -255,7 +252,7 @@ class KioskWindow {
       Text(dc, client, mid + 40, "Touch refused: touch the centre of the target again", kRed);
       return;
     }
-    Ring(dc, target, run_.checking() ? kGreen : (blink_ ? kYellow : kRed), 3);
+    Ring(dc, target, run_.checking() ? kPassGreen : (blink_ ? kYellow : kRed), 3);
     char line[96];
     if (run_.checking()) {
       std::snprintf(line, sizeof line, "Check: touch the green target");
@@ -281,7 +278,7 @@ class KioskWindow {
          result->passed ? "Calibration stored"
                         : "Check failed: nothing stored, the previous "
                           "calibration stays",
-         result->passed ? kGreen : kRed);
+         result->passed ? kPassGreen : kRed);
     Text(dc, client, mid - 20,
          Format("Check error %.1f px = %.2f ", result->check.px, result->check.mm) + unit +
              Format(" (limit %.2f mm)", options_.max_error_mm, 0),

@@ -16,8 +16,27 @@ struct PixelBuffer {
   int height = 0;
 };
 
-// A DIB section of `width` x `height` such pixels, compatible with `dc` (may be null); `pixels`
-// gets its bits, or nothing when it cannot be made.
-ScopedGdiObject<HBITMAP> CreatePixelBitmap(HDC dc, int width, int height, PixelBuffer& pixels);
+// A memory device context with such a bitmap (a DIB section) selected while it lives.
+class PixelSurface {
+ public:
+  PixelSurface() = default;
+  ~PixelSurface() { Free(); }
+  PixelSurface(const PixelSurface&) = delete;
+  PixelSurface& operator=(const PixelSurface&) = delete;
+
+  // A new bitmap of `width` x `height`, compatible with `dc` (may be null); the old one is
+  // freed first. False, with nothing held, when it cannot be made.
+  bool Make(HDC dc, int width, int height);
+  void Free();
+
+  HDC dc() const { return dc_; }
+  const PixelBuffer& pixels() const { return pixels_; }
+
+ private:
+  HDC dc_ = nullptr;
+  ScopedGdiObject<HBITMAP> bitmap_;
+  HGDIOBJ old_ = nullptr;
+  PixelBuffer pixels_;
+};
 
 }  // namespace zorvik::panel

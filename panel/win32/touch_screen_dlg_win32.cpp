@@ -16,6 +16,7 @@
 #include "panel/touch_view_model.h"
 #include "panel/view_frame_pacer.h"
 #include "panel/win32/monitors_win32.h"
+#include "panel/win32/palette_win32.h"
 #include "panel/win32/touch_view_renderer_win32.h"
 
 namespace zorvik::panel {
@@ -32,10 +33,6 @@ constexpr int kTargetRadius = 10;
 constexpr int kRingWidth = 5;
 constexpr int kStrokeWidth = 3;
 constexpr int kCrossArm = 5;
-
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kYellow = RGB(255, 255, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 constexpr char kRegistryError[] = "Error! Cannot create registry key!";
 constexpr char kCaption[] = "Orbisk Touch Controller System";

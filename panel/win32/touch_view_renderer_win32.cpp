@@ -6,15 +6,13 @@
 #include <utility>
 
 #include "panel/calibration_model.h"
+#include "panel/win32/palette_win32.h"
 
 namespace zorvik::panel {
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kGridThin = RGB(100, 100, 100);
 constexpr COLORREF kGridWide = RGB(140, 140, 140);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
 // The ellipses' outline: the device context's own pen, one pixel wide.
 constexpr std::int32_t kOutlineWidth = 1;
 constexpr int kTextX = 5;
@@ -60,39 +58,11 @@ void DrawBackground(HDC dc, const RECT& client, int width, int height, bool wide
   }
 }
 
-bool TouchViewRenderer::Buffer::Make(HDC screen, int width, int height) {
-  Free();
-  bitmap = CreatePixelBitmap(screen, width, height, pixels);
-  dc = CreateCompatibleDC(screen);
-  if (!bitmap || dc == nullptr) {
-    Free();
-    return false;
-  }
-  old = SelectObject(dc, bitmap.get());
-  return true;
-}
-
-void TouchViewRenderer::Buffer::Free() {
-  if (dc != nullptr) {
-    if (old != nullptr) SelectObject(dc, old);
-    DeleteDC(dc);
-  }
-  dc = nullptr;
-  old = nullptr;
-  pixels = {};
-  bitmap.reset();
-}
-
 TouchViewRenderer::TouchViewRenderer(View view, bool wide_hundreds)
     : view_(view), wide_hundreds_(wide_hundreds), red_(CreateSolidBrush(kRed)) {}
 
-TouchViewRenderer::~TouchViewRenderer() {
-  frame_.Free();
-  background_.Free();
-}
-
 bool TouchViewRenderer::Prepare(HDC screen, int client_width, int client_height, ViewSize size) {
-  if (frame_.dc != nullptr && client_width == width_ && client_height == height_ &&
+  if (frame_.dc() != nullptr && client_width == width_ && client_height == height_ &&
       size.width == size_.width && size.height == size_.height) {
     return true;
   }
@@ -105,16 +75,16 @@ bool TouchViewRenderer::Prepare(HDC screen, int client_width, int client_height,
     return false;
   }
   const RECT client{0, 0, width_, height_};
-  DrawBackground(background_.dc, client, static_cast<int>(size.width),
+  DrawBackground(background_.dc(), client, static_cast<int>(size.width),
                  static_cast<int>(size.height), wide_hundreds_);
-  BitBlt(frame_.dc, 0, 0, width_, height_, background_.dc, 0, 0, SRCCOPY);
+  BitBlt(frame_.dc(), 0, 0, width_, height_, background_.dc(), 0, 0, SRCCOPY);
   // The buffer's font never changes: a row's extent is the sum of its characters' advances, and
   // a glyph may reach past its advance by its overhang.
   TEXTMETRICA metrics{};
-  GetTextMetricsA(frame_.dc, &metrics);
+  GetTextMetricsA(frame_.dc(), &metrics);
   text_reach_ = metrics.tmOverhang + metrics.tmMaxCharWidth;
   text_height_ = metrics.tmHeight;
-  if (!GetCharWidth32A(frame_.dc, 0, kCharCount - 1, advances_.data()))
+  if (!GetCharWidth32A(frame_.dc(), 0, kCharCount - 1, advances_.data()))
     advances_.fill(metrics.tmMaxCharWidth);
   // What the screen holds is not known: the first frame on a new buffer is copied whole.
   last_.Reset(width_, height_);
@@ -127,15 +97,15 @@ bool TouchViewRenderer::Draw(HDC screen, int client_width, int client_height, Vi
   if (!Prepare(screen, client_width, client_height, size)) return false;
   // Back to the plain background where the last frame drew.
   if (last_.all()) {
-    BitBlt(frame_.dc, 0, 0, width_, height_, background_.dc, 0, 0, SRCCOPY);
+    BitBlt(frame_.dc(), 0, 0, width_, height_, background_.dc(), 0, 0, SRCCOPY);
   } else {
-    CopyRects(frame_.dc, background_.dc, last_);
+    CopyRects(frame_.dc(), background_.dc(), last_);
   }
   current_.Reset(width_, height_);
   if (view_ == View::kCells) {
     if (!DrawCells(sections, size, run)) {
       // Stopped halfway: the frame buffer's marks are not all listed, so it starts over.
-      BitBlt(frame_.dc, 0, 0, width_, height_, background_.dc, 0, 0, SRCCOPY);
+      BitBlt(frame_.dc(), 0, 0, width_, height_, background_.dc(), 0, 0, SRCCOPY);
       last_.Reset(width_, height_);
       last_.AddAll();
       return false;
@@ -149,9 +119,9 @@ bool TouchViewRenderer::Draw(HDC screen, int client_width, int client_height, Vi
   for (const DamageRect& rect : last_.rects())
     changed_.Add(rect);
   if (last_.all() || changed_.all()) {
-    BitBlt(screen, 0, 0, width_, height_, frame_.dc, 0, 0, SRCCOPY);
+    BitBlt(screen, 0, 0, width_, height_, frame_.dc(), 0, 0, SRCCOPY);
   } else {
-    CopyRects(screen, frame_.dc, changed_);
+    CopyRects(screen, frame_.dc(), changed_);
   }
   Present();
   std::swap(last_, current_);
@@ -164,7 +134,7 @@ void TouchViewRenderer::CopyRects(HDC to, HDC from, const DamageList& damage) {
 }
 
 void TouchViewRenderer::Text(int x, int y, const char* text, std::size_t length) {
-  TextOutA(frame_.dc, x, y, text, static_cast<int>(length));
+  TextOutA(frame_.dc(), x, y, text, static_cast<int>(length));
   int width = 0;
   for (std::size_t k = 0; k < length; ++k)
     width += advances_[static_cast<unsigned char>(text[k])];
@@ -174,7 +144,7 @@ void TouchViewRenderer::Text(int x, int y, const char* text, std::size_t length)
 
 void TouchViewRenderer::DrawPoints(const Sections& sections, ViewSize size) {
   const PointFrame frame = ReadPointFrame(sections.points);
-  HDC dc = frame_.dc;
+  HDC dc = frame_.dc();
   SetBkColor(dc, kBlack);
   SetBkMode(dc, OPAQUE);
   SetTextColor(dc, kRed);
@@ -215,13 +185,13 @@ bool TouchViewRenderer::DrawCells(const Sections& sections, ViewSize size,
   const CellGrid grid = CellGridOf(size, cells.nx, cells.ny);
   const std::size_t x_count = ShadowedRuns(cells.levels.first(cells.nx), x_runs_);
   const std::size_t y_count = ShadowedRuns(cells.levels.subspan(cells.nx, cells.ny), y_runs_);
-  HDC dc = frame_.dc;
+  HDC dc = frame_.dc();
   // Cells are stamped into the pixels (EllipseStamps); a cell too large for a stamp is drawn by
   // GDI with the device context's own brush, recoloured per cell, and its batch flushed, so
   // that the cells stay in order.
   const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(DC_BRUSH));
   GdiFlush();
-  const PixelBuffer& pixels = frame_.pixels;
+  const PixelBuffer& pixels = frame_.pixels();
   bool finished = true;
   for (std::size_t a = 0; a < x_count && finished; ++a) {
     const CellRun x_run = x_runs_[a];

@@ -16,6 +16,7 @@
 #include "panel/touch_view_model.h"
 #include "panel/view_damage.h"
 #include "panel/win32/ellipse_stamps_win32.h"
+#include "panel/win32/pixel_buffer_win32.h"
 
 namespace zorvik::panel {
 
@@ -29,7 +30,6 @@ class TouchViewRenderer {
  public:
   enum class View { kPoints, kCells };
   TouchViewRenderer(View view, bool wide_hundreds);
-  ~TouchViewRenderer();
   TouchViewRenderer(const TouchViewRenderer&) = delete;
   TouchViewRenderer& operator=(const TouchViewRenderer&) = delete;
 
@@ -53,20 +53,10 @@ class TouchViewRenderer {
   void Text(int x, int y, const char* text, std::size_t length);
   void CopyRects(HDC to, HDC from, const DamageList& damage);
 
-  // An off-screen 32-bit bitmap selected into its own device context.
-  struct Buffer {
-    HDC dc = nullptr;
-    ScopedGdiObject<HBITMAP> bitmap;
-    PixelBuffer pixels;
-    HGDIOBJ old = nullptr;
-    bool Make(HDC screen, int width, int height);
-    void Free();
-  };
-
   const View view_;
   const bool wide_hundreds_;
-  Buffer background_;
-  Buffer frame_;
+  PixelSurface background_;
+  PixelSurface frame_;
   int width_ = 0;
   int height_ = 0;
   ViewSize size_{};

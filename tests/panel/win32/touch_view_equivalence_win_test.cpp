@@ -21,6 +21,7 @@
 #include "panel/calibration_model.h"
 #include "panel/touch_view_model.h"
 #include "panel/win32/ellipse_stamps_win32.h"
+#include "panel/win32/pixel_buffer_win32.h"
 #include "panel/win32/touch_view_renderer_win32.h"
 
 // Allocations made by this thread while counting (the views draw without any). GCC takes the
@@ -49,36 +50,19 @@ namespace {
 // A 32-bit top-down bitmap in its own device context.
 class Picture {
  public:
-  Picture(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~Picture() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  Picture(const Picture&) = delete;
-  Picture& operator=(const Picture&) = delete;
-  HDC dc() const { return dc_; }
-  PixelBuffer pixels() const { return {static_cast<std::uint32_t*>(bits_), width_, height_}; }
+  Picture(int width, int height) { surface_.Make(nullptr, width, height); }
+  HDC dc() const { return surface_.dc(); }
+  const PixelBuffer& pixels() const { return surface_.pixels(); }
   // The first pixel where the two differ, or "" when they are the same.
   std::string Difference(const Picture& other) const {
     GdiFlush();
-    const auto* a = static_cast<const std::uint32_t*>(bits_);
-    const auto* b = static_cast<const std::uint32_t*>(other.bits_);
-    for (int k = 0; k < width_ * height_; ++k) {
-      if (a[k] != b[k]) {
+    const PixelBuffer& a = pixels();
+    const std::uint32_t* b = other.pixels().bits;
+    for (int k = 0; k < a.width * a.height; ++k) {
+      if (a.bits[k] != b[k]) {
         char text[96];
-        std::snprintf(text, sizeof text, "at (%d, %d): %06x, reference %06x", k % width_,
-                      k / width_, static_cast<unsigned>(a[k] & 0xFFFFFF),
+        std::snprintf(text, sizeof text, "at (%d, %d): %06x, reference %06x", k % a.width,
+                      k / a.width, static_cast<unsigned>(a.bits[k] & 0xFFFFFF),
                       static_cast<unsigned>(b[k] & 0xFFFFFF));
         return text;
       }
@@ -87,11 +71,7 @@ class Picture {
   }
 
  private:
-  int width_, height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  void* bits_ = nullptr;
+  PixelSurface surface_;
 };
 
 // The full redraw, as the views drew each frame before: background, grid and marks into a new
