@@ -7,12 +7,16 @@ Orbisk, the wineserver, the X server and Usblink (Orbisk's as a ratio to Usblink
 machine's load moves much less), and the frames the view drew against the frames published.
 
     python3 bench/touch_view_bench.py [--build build/win64] [--seconds 10] [--rate 200]
-                                      [--orbisk PATH]
+                                      [--orbisk PATH] [--compare PATH --rounds 3]
+With --compare, the two Orbisks take turns, each opening the panel and running every phase, for
+the given rounds; the medians of each and Orbisk's ratio pair by pair are printed: a comparison
+the machine's load moves far less than two separate runs.
 Needs the win64 build (Orbisk, Usblink, uictl, touchctl, simdev and bench/view_frames)."""
 
 import argparse
 import json
 import os
+import statistics
 import subprocess
 import sys
 import time
@@ -34,6 +38,15 @@ def fingers_at(count, k):
     drift = (k * 37) % 600
     return [(step * (f + 1) + drift - 300, 2000 + (f * 4513 + drift) % 12000, 3)
             for f in range(count)]
+
+
+def show_phase(view, r, seconds):
+    drawn = ("drawn %d of %d published (%.0f /s)" % (r["drawn"], r["sent"], r["drawn"] / seconds)
+             if "drawn" in r else "")
+    print("%-10s %2d fingers at %3.0f frames/s: Orbisk %5.1f %%, wineserver %5.1f %%, "
+          "X server %5.1f %%, Usblink %5.1f %%, Orbisk/Usblink %5.2f  %s" % (
+              view, r["fingers"], r["rate"], r["orbisk"], r["wineserver"], r["xserver"],
+              r["usblink"], r["orbisk"] / max(r["usblink"], 0.01), drawn), flush=True)
 
 
 class Bench:
@@ -68,12 +81,20 @@ class Bench:
                        check=True)
         time.sleep(0.4)
 
-    def open_panel(self):
-        self.panel = self.world.start(self.args.orbisk)
+    def open_panel(self, orbisk):
+        self.panel = self.world.start(orbisk)
         self.ui("wait-window", SHEET, "20000")
         time.sleep(0.5)
         self.click(next(t for t in self.ui("tabs", SHEET) if t["text"] == "Option/Tools"))
-        self.click({c["id"]: c for c in self.ui("controls", SHEET)}[MULTI_POINT])
+        multi_point = {c["id"]: c for c in self.ui("controls", SHEET)}[MULTI_POINT]
+        if multi_point.get("checked") != 1:  # a panel opened before may have chosen it
+            self.click(multi_point)
+
+    def close_panel(self):
+        if self.panel is not None and self.panel.poll() is None:
+            self.world.run(UICTL, "cancel", SHEET)
+            self.panel.wait(timeout=15)
+        time.sleep(0.5)
 
     def drawn(self):
         code, out = self.world.run("bench/view_frames.exe")
@@ -123,14 +144,17 @@ class Bench:
             result["drawn"] = drawn_after - drawn_before
         return result
 
-    def run(self):
+    def wait_for_usblink(self):
         end = time.monotonic() + 30
         while self.controller.queries == 0:
             if self.usblink.poll() is not None or time.monotonic() > end:
                 raise RuntimeError("Usblink did not serve the controller")
             time.sleep(0.1)
         time.sleep(1.5)
-        self.open_panel()
+
+    def panel_phases(self, orbisk, show):
+        """Opens the panel with `orbisk` and runs every phase: {(view, fingers): figures}."""
+        self.open_panel(orbisk)
         results = {}
         for view, button in (("no view", None), ("point view", TOUCH_TEST),
                              ("cell view", MULTITOUCH_VIEW)):
@@ -139,16 +163,16 @@ class Bench:
             for fingers in self.args.fingers:
                 r = self.phase(fingers)
                 results[(view, fingers)] = r
-                drawn = ("drawn %d of %d published (%.0f /s)" % (
-                    r["drawn"], r["sent"], r["drawn"] / self.args.seconds)
-                    if "drawn" in r else "")
-                print("%-10s %2d fingers at %3.0f frames/s: Orbisk %5.1f %%, wineserver %5.1f %%, "
-                      "X server %5.1f %%, Usblink %5.1f %%, Orbisk/Usblink %5.2f  %s" % (
-                          view, fingers, r["rate"], r["orbisk"], r["wineserver"], r["xserver"],
-                          r["usblink"], r["orbisk"] / max(r["usblink"], 0.01), drawn),
-                      flush=True)
+                if show:
+                    show_phase(view, r, self.args.seconds)
             if button:
                 self.close_view()
+        self.close_panel()
+        return results
+
+    def run(self):
+        self.wait_for_usblink()
+        results = self.panel_phases(self.args.orbisk, show=True)
         for view in ("point view", "cell view"):
             for fingers in self.args.fingers:
                 r, base = results[(view, fingers)], results[("no view", fingers)]
@@ -156,10 +180,29 @@ class Bench:
                       "points" % (view, fingers, r["wineserver"] - base["wineserver"],
                                   r["xserver"] - base["xserver"]))
 
+    def compare(self):
+        self.wait_for_usblink()
+        builds = (self.args.orbisk, self.args.compare)
+        rounds = {build: [] for build in builds}
+        for number in range(self.args.rounds):
+            for build in builds:
+                rounds[build].append(self.panel_phases(build, show=False))
+            print("round %d of %d done" % (number + 1, self.args.rounds), flush=True)
+        for phase in rounds[builds[0]][0]:
+            for build in builds:
+                figures = {name: statistics.median(r[phase][name] for r in rounds[build])
+                           for name in ("orbisk", "wineserver", "xserver", "usblink")}
+                print("%-10s %2d fingers, %s: Orbisk %5.1f %%, wineserver %5.1f %%, X server "
+                      "%5.1f %%, Usblink %5.1f %% (medians)" % (phase + (build,) + tuple(
+                          figures[name] for name in ("orbisk", "wineserver", "xserver",
+                                                     "usblink"))))
+            ratios = [a[phase]["orbisk"] / max(b[phase]["orbisk"], 0.01)
+                      for a, b in zip(rounds[builds[0]], rounds[builds[1]])]
+            print("%-10s %2d fingers: Orbisk first / second, pair by pair: median %.2f (%s)" % (
+                phase + (statistics.median(ratios), ", ".join("%.2f" % r for r in ratios))))
+
     def close(self):
-        if self.panel is not None and self.panel.poll() is None:
-            self.world.run(UICTL, "cancel", SHEET)
-            self.panel.wait(timeout=15)
+        self.close_panel()
         if self.usblink.poll() is None:
             self.world.run("tools/touchctl/touchctl.exe", "set", "usb", "exit")
             self.usblink.wait(timeout=15)
@@ -174,13 +217,18 @@ def main():
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--orbisk", default="panel/win32/Orbisk.exe",
                         help="the Orbisk to measure (another build's, to compare)")
+    parser.add_argument("--compare", help="a second Orbisk, measured in turns with the first")
+    parser.add_argument("--rounds", type=int, default=3, help="turns each, with --compare")
     parser.add_argument("--rate", type=float, default=200)
     parser.add_argument("--fingers", type=lambda s: [int(v) for v in s.split(",")],
                         default=[1, 5, 10])
     args = parser.parse_args()
     bench = Bench(args)
     try:
-        bench.run()
+        if args.compare:
+            bench.compare()
+        else:
+            bench.run()
     finally:
         bench.close()
 
