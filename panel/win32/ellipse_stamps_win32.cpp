@@ -28,9 +28,9 @@ EllipseStamps::EllipseStamps() {
 
 bool EllipseStamps::Take(const EllipseBox& shape, Stamp& stamp) {
   stamp.valid = false;
-  const std::uint32_t* pixels = scratch_.pixels().bits;
+  std::uint32_t* pixels = scratch_.pixels().bits;
   if (pixels == nullptr) return false;
-  std::fill_n(scratch_.pixels().bits, kSide * kSide, kBackdrop);
+  std::fill_n(pixels, kSide * kSide, kBackdrop);
   Ellipse(scratch_.dc(), shape.left + kMargin, shape.top + kMargin, shape.right + kMargin,
           shape.bottom + kMargin);
   GdiFlush();

@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 
-#include "common/win32/handle_win32.h"
 #include "panel/touch_view_model.h"
 #include "panel/win32/pixel_buffer_win32.h"
 
