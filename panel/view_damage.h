@@ -47,7 +47,6 @@ class DamageList {
 
   bool all() const { return all_; }
   std::span<const DamageRect> rects() const { return {rects_.data(), all_ ? 0 : count_}; }
-  DamageRect bounds() const { return {0, 0, width_, height_}; }
 
  private:
   // `rect` merged with every listed rectangle it reaches, those taken off the list.

@@ -61,24 +61,4 @@ std::uint32_t ViewFramePacer::WaitMs(std::int64_t now_us) const {
   return static_cast<std::uint32_t>((left_us + 999) / 1000);  // never wake before it is due
 }
 
-std::string_view ToString(ViewFramePacer::State state) {
-  switch (state) {
-    case ViewFramePacer::State::kIdle:
-      return "idle";
-    case ViewFramePacer::State::kHolding:
-      return "holding";
-  }
-  return "?";
-}
-
-std::string_view ToString(ViewFramePacer::Event event) {
-  switch (event) {
-    case ViewFramePacer::Event::kFramePublished:
-      return "frame published";
-    case ViewFramePacer::Event::kWaitTimedOut:
-      return "wait timed out";
-  }
-  return "?";
-}
-
 }  // namespace zorvik::panel

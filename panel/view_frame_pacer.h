@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 namespace zorvik::panel {
 
@@ -44,8 +43,5 @@ class ViewFramePacer {
   bool drawn_ = false;
   State state_ = State::kIdle;
 };
-
-std::string_view ToString(ViewFramePacer::State state);
-std::string_view ToString(ViewFramePacer::Event event);
 
 }  // namespace zorvik::panel

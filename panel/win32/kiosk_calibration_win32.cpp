@@ -14,8 +14,8 @@
 #include "panel/calibration_model.h"
 #include "panel/kiosk_calibration.h"
 #include "panel/win32/monitors_win32.h"
-#include "panel/win32/offscreen_buffer_win32.h"
 #include "panel/win32/palette_win32.h"
+#include "panel/win32/pixel_buffer_win32.h"
 #include "panel/win32/service_events_win32.h"
 
 namespace zorvik::panel {
@@ -177,7 +177,8 @@ class KioskWindow {
     GetClientRect(window, &client);
     // Drawn off screen, then copied: no flicker at the blink. Without memory for the buffer,
     // drawn directly rather than not at all.
-    const OffscreenBuffer buffer(dc, client.right, client.bottom);
+    PixelSurface buffer;
+    buffer.Make(dc, client.right, client.bottom);
     Draw(buffer.dc() != nullptr ? buffer.dc() : dc, client);
     if (buffer.dc() != nullptr) {
       BitBlt(dc, 0, 0, client.right, client.bottom, buffer.dc(), 0, 0, SRCCOPY);

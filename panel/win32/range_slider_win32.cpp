@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "common/win32/handle_win32.h"
-#include "panel/win32/offscreen_buffer_win32.h"
+#include "panel/win32/pixel_buffer_win32.h"
 
 namespace zorvik::panel {
 namespace {
@@ -206,8 +206,8 @@ void CRangeSlider::Paint(HDC target) {
   GetClientRect(window_, &client);
   if (client.right <= 0 || client.bottom <= 0) return;
   Layout();
-  OffscreenBuffer buffer(target, client.right, client.bottom);
-  if (buffer.dc() == nullptr) {
+  PixelSurface buffer;
+  if (!buffer.Make(target, client.right, client.bottom)) {
     Draw(target, client);  // no memory for a buffer: draw directly rather than not at all
     return;
   }

@@ -72,11 +72,6 @@ void Circle(HDC dc, int x, int y) {
   Ellipse(dc, x - kTargetRadius, y - kTargetRadius, x + kTargetRadius, y + kTargetRadius);
 }
 
-void DrawLine(HDC dc, int x0, int y0, int x1, int y1) {
-  MoveToEx(dc, x0, y0, nullptr);
-  LineTo(dc, x1, y1);
-}
-
 // A steady clock in microseconds, for the views' pacing.
 std::int64_t NowUs() {
   static const std::int64_t frequency = [] {

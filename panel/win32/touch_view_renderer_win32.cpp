@@ -21,11 +21,6 @@ constexpr int kStateY = 80;
 constexpr int kFirstRowY = 100;
 constexpr int kRowPitch = 20;
 
-void DrawLine(HDC dc, int x0, int y0, int x1, int y1) {
-  MoveToEx(dc, x0, y0, nullptr);
-  LineTo(dc, x1, y1);
-}
-
 void Copy(HDC to, HDC from, const DamageRect& r) {
   BitBlt(to, r.left, r.top, r.right - r.left, r.bottom - r.top, from, r.left, r.top, SRCCOPY);
 }
@@ -39,6 +34,11 @@ void Present() {
 }
 
 }  // namespace
+
+void DrawLine(HDC dc, int x0, int y0, int x1, int y1) {
+  MoveToEx(dc, x0, y0, nullptr);
+  LineTo(dc, x1, y1);
+}
 
 ScopedGdiObject<HPEN> WideGridPen(int width, int height) {
   return ScopedGdiObject<HPEN>(CreatePen(PS_SOLID, width > 700 || height > 500 ? 3 : 2, kGridWide));

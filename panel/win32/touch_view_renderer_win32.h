@@ -23,6 +23,8 @@ namespace zorvik::panel {
 // Black background and the grid of the full-screen dialog: lines every 10 and every 100 pixels
 // from the middle, the 100-pixel ones with the wider, lighter pen when `wide_hundreds`.
 void DrawBackground(HDC dc, const RECT& client, int width, int height, bool wide_hundreds);
+// A line with the selected pen, as the grid and the calibration's guides draw them.
+void DrawLine(HDC dc, int x0, int y0, int x1, int y1);
 // The grid's wider pen, which the calibration's guides use too.
 ScopedGdiObject<HPEN> WideGridPen(int width, int height);
 
