@@ -47,11 +47,11 @@ struct TextValue {
   std::string_view view() const { return {bytes.data(), length}; }
 };
 
-// A DWORD is read only when the value is REG_DWORD of exactly 4 bytes.
 struct DwordRead {
   std::uint32_t result = store_error::kSuccess;  // the store's answer to the query
   std::optional<std::uint32_t> value;
 };
+// A DWORD is read only when the value is REG_DWORD of exactly 4 bytes.
 DwordRead QueryDword(SettingsStore& store, StoreKey key, std::string_view name);
 std::optional<std::uint32_t> ReadDword(SettingsStore& store, StoreKey key, std::string_view name);
 // Same, as the signed 32-bit integer the programs keep.

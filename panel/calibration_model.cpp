@@ -9,7 +9,6 @@
 namespace zorvik::panel {
 namespace {
 
-constexpr char kProductKey[] = "Software\\ZorvikTouchParam";
 constexpr std::int32_t kZoomOne = 10000;
 
 WindowPlace PlaceOf(const MonitorRect& rect) {
@@ -95,24 +94,19 @@ std::int32_t CalibrationMonitor(SettingsStore& store) {
 }
 
 bool WriteCalibration(SettingsStore& store, std::int32_t monitor, const CalibrationMatrix& matrix) {
-  RegistryBatchWriter writer(store, store.LocalMachine(), kProductKey);
-  writer.SetInteger(Name(schema::kMonXFormat, monitor), 0);
-  writer.SetInteger(Name(schema::kMonYFormat, monitor), 0);
-  writer.SetInteger(Name(schema::kMonXZoomAFormat, monitor), kZoomOne);
-  writer.SetInteger(Name(schema::kMonYZoomAFormat, monitor), kZoomOne);
-  writer.SetInteger(Name(schema::kMonAnFormat, monitor), matrix.An);
-  writer.SetInteger(Name(schema::kMonBnFormat, monitor), matrix.Bn);
-  writer.SetInteger(Name(schema::kMonCnFormat, monitor), matrix.Cn);
-  writer.SetInteger(Name(schema::kMonDnFormat, monitor), matrix.Dn);
-  writer.SetInteger(Name(schema::kMonEnFormat, monitor), matrix.En);
-  writer.SetInteger(Name(schema::kMonFnFormat, monitor), matrix.Fn);
-  writer.SetInteger(Name(schema::kMonDividerFormat, monitor), matrix.Divider);
-  try {
-    writer.Flush();
-  } catch (const RegistryBatchError&) {
-    return false;
-  }
-  return true;
+  return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
+    writer.SetInteger(Name(schema::kMonXFormat, monitor), 0);
+    writer.SetInteger(Name(schema::kMonYFormat, monitor), 0);
+    writer.SetInteger(Name(schema::kMonXZoomAFormat, monitor), kZoomOne);
+    writer.SetInteger(Name(schema::kMonYZoomAFormat, monitor), kZoomOne);
+    writer.SetInteger(Name(schema::kMonAnFormat, monitor), matrix.An);
+    writer.SetInteger(Name(schema::kMonBnFormat, monitor), matrix.Bn);
+    writer.SetInteger(Name(schema::kMonCnFormat, monitor), matrix.Cn);
+    writer.SetInteger(Name(schema::kMonDnFormat, monitor), matrix.Dn);
+    writer.SetInteger(Name(schema::kMonEnFormat, monitor), matrix.En);
+    writer.SetInteger(Name(schema::kMonFnFormat, monitor), matrix.Fn);
+    writer.SetInteger(Name(schema::kMonDividerFormat, monitor), matrix.Divider);
+  });
 }
 
 CalibrationProcedure::Step CalibrationProcedure::Record(ClientPoint touch) {

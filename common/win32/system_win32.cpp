@@ -35,9 +35,8 @@ const char* SessionName(const char* name) {
 
 HANDLE OpenExistingSection(const char* name, DWORD access) {
   HANDLE section = OpenFileMappingA(access, FALSE, name);
-  if (section == nullptr && SessionName(name) != name) {
-    section = OpenFileMappingA(access, FALSE, SessionName(name));
-  }
+  const char* session = SessionName(name);
+  if (section == nullptr && session != name) section = OpenFileMappingA(access, FALSE, session);
   return section;
 }
 
@@ -47,8 +46,9 @@ void OpenSharedSection(ScopedKernelHandle& section, ScopedMappedView& view, cons
   constexpr DWORD kReadWrite = FILE_MAP_READ | FILE_MAP_WRITE;
   section.reset(OpenExistingSection(name, kReadWrite));
   NullDaclSecurity security;
-  for (const char* created_name : {name, SessionName(name)}) {
-    if (section) break;
+  const char* session = SessionName(name);
+  for (const char* created_name : {name, session == name ? nullptr : session}) {
+    if (section || created_name == nullptr) break;
     section.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, security.get(), PAGE_READWRITE, 0,
                                      static_cast<DWORD>(size), created_name));
   }

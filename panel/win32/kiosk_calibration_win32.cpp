@@ -11,6 +11,7 @@
 #include "common/kernel_object_names.h"
 #include "common/registry_settings_store_win32.h"
 #include "common/win32/handle_win32.h"
+#include "common/win32/system_win32.h"
 #include "panel/calibration_model.h"
 #include "panel/kiosk_calibration.h"
 #include "panel/win32/monitors_win32.h"
@@ -162,7 +163,7 @@ class KioskWindow {
   // on a controller that sends cell frames. Mapped when first needed: the service may start later.
   int Contacts() {
     if (!points_) {
-      section_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, names::kPointSection));
+      section_.reset(OpenExistingSection(names::kPointSection, FILE_MAP_READ));
       if (section_)
         points_.reset(MapViewOfFile(section_.get(), FILE_MAP_READ, 0, 0, kPointSectionBytes));
     }

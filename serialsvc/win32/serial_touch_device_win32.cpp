@@ -52,7 +52,7 @@ void SerialTouchDevice::HandleEvent(DWORD events, DWORD /*errors*/) {
 }
 
 void SerialTouchDevice::ReopenClickAck() {
-  ScopedKernelHandle handle(OpenEventA(EVENT_MODIFY_STATE, FALSE, names::kClickChangeAckEvent));
+  ScopedKernelHandle handle(OpenEventByEitherName(names::kClickChangeAckEvent, nullptr));
   {
     std::lock_guard lock(click_ack_lock_);
     std::swap(click_ack_, handle);

@@ -79,7 +79,7 @@ void UsbController::ReadLoop() {
 }
 
 void UsbController::ReopenClickAck() {
-  ScopedKernelHandle handle(OpenEventA(EVENT_MODIFY_STATE, FALSE, names::kClickChangeAckEvent));
+  ScopedKernelHandle handle(OpenEventByEitherName(names::kClickChangeAckEvent, nullptr));
   {
     std::lock_guard lock(click_ack_lock_);
     std::swap(events_[Index(DeviceSignal::kClickChangeAck)], handle);
