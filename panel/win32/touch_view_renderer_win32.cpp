@@ -2,6 +2,7 @@
 // restored where the last frame's marks were, and only those places reach the screen.
 #include "panel/win32/touch_view_renderer_win32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -25,12 +26,13 @@ void Copy(HDC to, HDC from, const DamageRect& r) {
   BitBlt(to, r.left, r.top, r.right - r.left, r.bottom - r.top, from, r.left, r.top, SRCCOPY);
 }
 
-// Hands what the frame copied to the window to the display. Wine sends a window's surface to the
-// display when a thread of the process waits for messages, so a wait that returns at once does
-// it here, without waking the window's thread; elsewhere it costs one system call.
+// Hands what was copied to the window since the last present to the display. Wine sends a
+// window's surface to the display when a thread of the process checks for input, and
+// GetAsyncKeyState checks without a round trip to the server (a key nobody presses is answered
+// from the thread's cache). On Windows it only reads a key's state.
 void Present() {
-  GdiFlush();
-  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
+  constexpr int kUnassignedKey = 0x07;
+  GetAsyncKeyState(kUnassignedKey);
 }
 
 }  // namespace
@@ -120,12 +122,26 @@ bool TouchViewRenderer::Draw(HDC screen, int client_width, int client_height, Vi
     changed_.Add(rect);
   if (last_.all() || changed_.all()) {
     BitBlt(screen, 0, 0, width_, height_, frame_.dc(), 0, 0, SRCCOPY);
+    Present();
   } else {
-    CopyRects(screen, frame_.dc(), changed_);
+    PresentChanges(screen);
   }
-  Present();
+  GdiFlush();
   std::swap(last_, current_);
   return true;
+}
+
+void TouchViewRenderer::PresentChanges(HDC screen) {
+  const std::span<const DamageRect> changed = changed_.rects();
+  const std::span<DamageRect> places(places_.data(), changed.size());
+  std::copy(changed.begin(), changed.end(), places.begin());
+  std::size_t next = 0;
+  for (const std::size_t end :
+       std::span(group_ends_.data(), GroupForPresenting(places, group_ends_))) {
+    for (; next < end; ++next)
+      Copy(screen, frame_.dc(), places[next]);
+    Present();
+  }
 }
 
 void TouchViewRenderer::CopyRects(HDC to, HDC from, const DamageList& damage) {

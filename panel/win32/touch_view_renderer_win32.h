@@ -15,6 +15,7 @@
 #include "common/win32/handle_win32.h"
 #include "panel/touch_view_model.h"
 #include "panel/view_damage.h"
+#include "panel/view_present.h"
 #include "panel/win32/ellipse_stamps_win32.h"
 #include "panel/win32/pixel_buffer_win32.h"
 
@@ -54,6 +55,8 @@ class TouchViewRenderer {
   bool DrawCells(const Sections& sections, ViewSize size, const std::atomic<bool>& run);
   void Text(int x, int y, const char* text, std::size_t length);
   void CopyRects(HDC to, HDC from, const DamageList& damage);
+  // Copies the changed places to `screen` in the groups presented apart.
+  void PresentChanges(HDC screen);
 
   const View view_;
   const bool wide_hundreds_;
@@ -65,7 +68,9 @@ class TouchViewRenderer {
   // The places the last frame drew on, and this frame's.
   DamageList last_;
   DamageList current_;
-  DamageList changed_;  // what one frame copies to the screen
+  DamageList changed_;                                      // what one frame copies to the screen
+  std::array<DamageRect, DamageList::kCapacity> places_{};  // changed_, in present order
+  std::array<std::size_t, kMaxPresents> group_ends_{};
   static constexpr int kCharCount = 256;
   std::array<INT, kCharCount> advances_{};  // of the buffer's font, per character
   int text_reach_ = 0;                      // how far past its advance a row of text may draw
