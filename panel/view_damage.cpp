@@ -10,6 +10,13 @@ bool Touch(const DamageRect& a, const DamageRect& b) {
   return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
 }
 
+// The pixels a merge of the two adds to what they cover apart (counting their overlap twice).
+std::int64_t Growth(const DamageRect& a, const DamageRect& b) {
+  return Area(Union(a, b)) - Area(a) - Area(b);
+}
+
+}  // namespace
+
 std::int64_t Area(const DamageRect& r) {
   return std::int64_t{r.right - r.left} * (r.bottom - r.top);
 }
@@ -18,13 +25,6 @@ DamageRect Union(const DamageRect& a, const DamageRect& b) {
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
           std::max(a.bottom, b.bottom)};
 }
-
-// The pixels a merge of the two adds to what they cover apart (counting their overlap twice).
-std::int64_t Growth(const DamageRect& a, const DamageRect& b) {
-  return Area(Union(a, b)) - Area(a) - Area(b);
-}
-
-}  // namespace
 
 DamageRect EllipseDamage(const EllipseBox& box, std::int32_t pen_width) {
   // The pen is centred on the outline, and a margin of a pixel more covers how the outline is

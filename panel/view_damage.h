@@ -22,6 +22,11 @@ struct DamageRect {
   bool operator==(const DamageRect&) const = default;
 };
 
+// The pixels it covers.
+std::int64_t Area(const DamageRect& r);
+// The smallest rectangle holding both.
+DamageRect Union(const DamageRect& a, const DamageRect& b);
+
 // The pixels an ellipse drawn in `box` (corners in any order, as the rotations give them) with
 // a pen of `pen_width` can touch.
 DamageRect EllipseDamage(const EllipseBox& box, std::int32_t pen_width);

@@ -7,15 +7,6 @@
 namespace zorvik::panel {
 namespace {
 
-std::int64_t Area(const DamageRect& r) {
-  return std::int64_t{r.right - r.left} * (r.bottom - r.top);
-}
-
-DamageRect Union(const DamageRect& a, const DamageRect& b) {
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-          std::max(a.bottom, b.bottom)};
-}
-
 DamageRect Bounds(std::span<const DamageRect> places) {
   DamageRect box = places.front();
   for (const DamageRect& place : places.subspan(1))

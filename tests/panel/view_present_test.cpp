@@ -12,15 +12,10 @@
 namespace zorvik::panel {
 namespace {
 
-std::int64_t Area(const DamageRect& r) {
-  return std::int64_t{r.right - r.left} * (r.bottom - r.top);
-}
-
 DamageRect Box(std::span<const DamageRect> places) {
   DamageRect box = places.front();
   for (const DamageRect& p : places)
-    box = {std::min(box.left, p.left), std::min(box.top, p.top), std::max(box.right, p.right),
-           std::max(box.bottom, p.bottom)};
+    box = Union(box, p);
   return box;
 }
 
