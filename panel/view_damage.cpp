@@ -18,7 +18,13 @@ std::int64_t Growth(const DamageRect& a, const DamageRect& b) {
 }  // namespace
 
 std::int64_t Area(const DamageRect& r) {
-  return std::int64_t{r.right - r.left} * (r.bottom - r.top);
+  // A side longer than any screen (only from rectangles spanning the 32-bit range) counts as
+  // 2^30 pixels, so that areas and their sums stay within 64 bits.
+  const auto side = [](std::int64_t from, std::int64_t to) {
+    constexpr std::int64_t kLongest = std::int64_t{1} << 30;
+    return std::clamp(to - from, -kLongest, kLongest);
+  };
+  return side(r.left, r.right) * side(r.top, r.bottom);
 }
 
 DamageRect Union(const DamageRect& a, const DamageRect& b) {

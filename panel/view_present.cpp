@@ -24,7 +24,9 @@ struct Split {
 // the end. Leaves `places` in that order.
 Split BestCut(std::span<DamageRect> places, bool vertical, std::span<DamageRect> prefix) {
   std::sort(places.begin(), places.end(), [vertical](const DamageRect& a, const DamageRect& b) {
-    return vertical ? a.left + a.right < b.left + b.right : a.top + a.bottom < b.top + b.bottom;
+    // Centres, doubled, in 64 bits: a rectangle may span the whole 32-bit range.
+    return vertical ? std::int64_t{a.left} + a.right < std::int64_t{b.left} + b.right
+                    : std::int64_t{a.top} + a.bottom < std::int64_t{b.top} + b.bottom;
   });
   prefix[0] = places[0];
   for (std::size_t i = 1; i < places.size(); ++i)

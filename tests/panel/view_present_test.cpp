@@ -42,6 +42,10 @@ TEST(ViewPresent, PlacesAreSplitOnlyWhereASplitSavesMoreThanAPresent) {
       {"two marks at opposite corners", {Mark(0, 0), Mark(1000, 744)}, 2},
       {"the rows and one far mark", {rows, Mark(900, 700)}, 2},
       {"the rows and marks all over the screen", spread, kMaxPresents},
+      {"places at the ends of the 32-bit range",
+       {{INT32_MIN, INT32_MIN, INT32_MIN + 24, INT32_MIN + 24},
+        {INT32_MAX - 24, INT32_MAX - 24, INT32_MAX, INT32_MAX}},
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
