@@ -29,7 +29,7 @@ LAUNCHER = "testkit/panel/touch_screen_launcher.exe"
 
 
 def ui(world, *args):
-    code, out = world.run(UICTL, *args)
+    code, out = world.run_tool(UICTL, *args)
     if code != 0:
         raise SystemExit("uictl %s failed: %s" % (" ".join(args), world.last_error))
     return [json.loads(line) for line in out.splitlines() if line.strip()]

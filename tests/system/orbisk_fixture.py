@@ -34,11 +34,11 @@ class OrbiskTest(SerlinkTest):
         self.usblink = None
         self.reg("add", "HKCU\\Control Panel\\Mouse", "/v", "DoubleClickSpeed", "/d", "500", "/f")
         # The time in force too: a test that moved the speed slider set it for the session.
-        self.assertEqual(self.world.run(UICTL, "double-click-time", "500")[0], 0)
+        self.assertEqual(self.world.run_tool(UICTL, "double-click-time", "500")[0], 0)
 
     def tearDown(self):
         if self.panel is not None and self.panel.poll() is None:
-            self.world.run(UICTL, "cancel", SHEET)
+            self.world.run_tool(UICTL, "cancel", SHEET)
             try:
                 self.panel.wait(timeout=10)
             except subprocess.TimeoutExpired:
@@ -63,13 +63,13 @@ class OrbiskTest(SerlinkTest):
     # The panel.
     def open_panel(self):
         self.panel = self.world.start(ORBISK)
-        code, out = self.world.run(UICTL, "wait-window", SHEET, "20000")
+        code, out = self.world.run_tool(UICTL, "wait-window", SHEET, "20000")
         self.assertEqual(code, 0, "no panel window")
         time.sleep(0.3)
         return json.loads(out)
 
     def ui_lines(self, *args):
-        code, out = self.world.run(UICTL, *args)
+        code, out = self.world.run_tool(UICTL, *args)
         self.assertEqual(code, 0, "uictl %s: %s" % (" ".join(args), self.world.last_error))
         return [json.loads(line) for line in out.splitlines() if line.strip()]
 

@@ -32,7 +32,7 @@ class ClicktogTest(UsblinkTest):
         super().tearDown()
 
     def ui(self, *args):
-        return self.world.run(UICTL, *args)
+        return self.world.run_tool(UICTL, *args)
 
     def start_tool(self):
         self.tool = self.world.start(CLICKTOG)

@@ -107,7 +107,7 @@ class MultipointPage(PagesTest):
             if keys[0] == "End":
                 self.click(1070)
             self.keys(*keys)
-            self.world.run(UICTL, "wait-window", "Error", "5000")
+            self.world.run_tool(UICTL, "wait-window", "Error", "5000")
             texts = [t["text"] for t in self.ui_lines("texts", "Error")]
             self.assertIn("Invalid format!", texts)
             self.keys("Return")
@@ -234,7 +234,7 @@ class PopupPage(PagesTest):
         self.set_target_dir("C:\\Empty Folder")
         self.open_tab(POPUP_TAB)
         self.click(1001)
-        code, _ = self.world.run(UICTL, "wait-window", "orbisk", "10000")
+        code, _ = self.world.run_tool(UICTL, "wait-window", "orbisk", "10000")
         self.assertEqual(code, 0, "no error box")
         texts = [t["text"] for t in self.ui_lines("texts", "orbisk")]
         self.assertIn("ERROR: Cannot launch child process", [t.strip() for t in texts])

@@ -76,13 +76,8 @@ class UsblinkTest(unittest.TestCase):
                                   "/t", "REG_DWORD", "/d", str(value), "/f"), 0)
 
     def touchctl(self, *args):
-        """touchctl's exit code and output. touchctl explains every failure on standard error;
-        an exit code 1 with no output at all is the Wine launch failure that comes now and then
-        (see docs/developing.md, Wine notes), and that launch is made once more."""
-        code, out = self.world.run(TOUCHCTL, *args)
-        if code == 1 and not out and not self.world.last_error:
-            code, out = self.world.run(TOUCHCTL, *args)
-        return code, out
+        """touchctl's exit code and output."""
+        return self.world.run_tool(TOUCHCTL, *args)
 
     def lists(self):
         code, out = self.touchctl("list")
