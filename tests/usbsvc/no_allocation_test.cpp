@@ -1,31 +1,14 @@
 // A long mixed stream is parsed without a single heap allocation.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "tests/allocation_count.h"
 #include "tests/usbsvc/null_ports.h"
 #include "tests/usbsvc/pipeline_harness.h"
 #include "usbsvc/touch_device.h"
-
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<std::size_t> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (counting) ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace zorvik::testing {
 namespace {
@@ -53,11 +36,10 @@ TEST(NoAllocation, LongMixedStreamAllocatesNothing) {
   } observer;
   device->SetTransitionObserver(&observer);
 
-  counting = true;
+  StartCountingAllocations();
   for (const auto& chunk : chunks)
     device->ParseChunk(chunk);
-  counting = false;
-  EXPECT_EQ(allocations.load(), 0u);
+  EXPECT_EQ(StopCountingAllocations(), 0);
   EXPECT_GT(ports.effects, 2000u);  // the stream did drive the pipeline
   EXPECT_GT(observer.transitions, 800u);
 }

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,26 +22,7 @@
 #include "panel/win32/ellipse_stamps_win32.h"
 #include "panel/win32/pixel_buffer_win32.h"
 #include "panel/win32/touch_view_renderer_win32.h"
-
-// Allocations made by this thread while counting (the views draw without any). GCC takes the
-// replaced pair below for a mismatch wherever it inlines them.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-thread_local bool counting = false;
-thread_local int allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (counting) ++allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
+#include "tests/allocation_count.h"
 
 namespace zorvik::panel {
 namespace {
@@ -441,12 +421,10 @@ TEST(TouchViewEquivalence, FramesAreDrawnWithoutAllocating) {
                               {sections.points(), sections.cells(), 0}, run));  // the buffers
     for (const Frame& frame : frames) {
       sections.Write(frame, 1024, 768);
-      allocations = 0;
-      counting = true;
+      testing::StartCountingAllocations();
       renderer.Draw(screen.dc(), 1024, 768, {1024, 768},
                     {sections.points(), sections.cells(), frame.rotation}, run);
-      counting = false;
-      EXPECT_EQ(allocations, 0) << c.name << ", " << frame.name;
+      EXPECT_EQ(testing::StopCountingAllocations(), 0) << c.name << ", " << frame.name;
     }
   }
 }
