@@ -13,4 +13,8 @@ std::string NumberedName(const char* format, int number) {
                      static_cast<std::size_t>(length) < sizeof name ? length : sizeof name - 1);
 }
 
+std::string GeneralEntry(const char* format, int monitor) {
+  return std::string(kGeneral) + "\\" + NumberedName(format, monitor);
+}
+
 }  // namespace zorvik::schema

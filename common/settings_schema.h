@@ -112,5 +112,7 @@ inline constexpr int kMaxNumberedNames = 100;
 
 // printf-formats one number into a name such as "MON%02dX" or "Display%02d".
 std::string NumberedName(const char* format, int number);
+// "General\MON00X": a batch writer's entry name for the General value `format` of `monitor`.
+std::string GeneralEntry(const char* format, int monitor);
 
 }  // namespace zorvik::schema

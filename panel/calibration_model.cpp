@@ -2,8 +2,10 @@
 #include "panel/calibration_model.h"
 
 #include <string>
+#include <utility>
 
 #include "common/registry_batch_writer.h"
+#include "common/settings_access.h"
 #include "common/settings_schema.h"
 
 namespace zorvik::panel {
@@ -30,10 +32,6 @@ struct Wrapping {
   friend Wrapping operator*(Wrapping a, Wrapping b) { return Of(a.bits * b.bits); }
   std::int32_t value() const { return static_cast<std::int32_t>(bits); }
 };
-
-std::string Name(const char* format, std::int32_t monitor) {
-  return std::string(schema::kGeneral) + "\\" + schema::NumberedName(format, monitor);
-}
 
 }  // namespace
 
@@ -93,20 +91,43 @@ std::int32_t CalibrationMonitor(SettingsStore& store) {
   return answer < 0 ? 0 : answer;
 }
 
+void AddCalibrationEntries(RegistryBatchWriter& writer, std::int32_t monitor,
+                           const CalibrationMatrix& matrix) {
+  const std::pair<const char*, std::int32_t> values[] = {
+      {schema::kMonXFormat, 0},
+      {schema::kMonYFormat, 0},
+      {schema::kMonXZoomAFormat, kZoomOne},
+      {schema::kMonYZoomAFormat, kZoomOne},
+      {schema::kMonAnFormat, matrix.An},
+      {schema::kMonBnFormat, matrix.Bn},
+      {schema::kMonCnFormat, matrix.Cn},
+      {schema::kMonDnFormat, matrix.Dn},
+      {schema::kMonEnFormat, matrix.En},
+      {schema::kMonFnFormat, matrix.Fn},
+      {schema::kMonDividerFormat, matrix.Divider}};
+  for (const auto& [format, value] : values)
+    writer.SetInteger(schema::GeneralEntry(format, monitor), value);
+}
+
 bool WriteCalibration(SettingsStore& store, std::int32_t monitor, const CalibrationMatrix& matrix) {
-  return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
-    writer.SetInteger(Name(schema::kMonXFormat, monitor), 0);
-    writer.SetInteger(Name(schema::kMonYFormat, monitor), 0);
-    writer.SetInteger(Name(schema::kMonXZoomAFormat, monitor), kZoomOne);
-    writer.SetInteger(Name(schema::kMonYZoomAFormat, monitor), kZoomOne);
-    writer.SetInteger(Name(schema::kMonAnFormat, monitor), matrix.An);
-    writer.SetInteger(Name(schema::kMonBnFormat, monitor), matrix.Bn);
-    writer.SetInteger(Name(schema::kMonCnFormat, monitor), matrix.Cn);
-    writer.SetInteger(Name(schema::kMonDnFormat, monitor), matrix.Dn);
-    writer.SetInteger(Name(schema::kMonEnFormat, monitor), matrix.En);
-    writer.SetInteger(Name(schema::kMonFnFormat, monitor), matrix.Fn);
-    writer.SetInteger(Name(schema::kMonDividerFormat, monitor), matrix.Divider);
-  });
+  const bool written = WriteSettingsBatch(
+      store, [&](RegistryBatchWriter& writer) { AddCalibrationEntries(writer, monitor, matrix); });
+  return written && ForgetCalibrationAccuracy(store, monitor);
+}
+
+bool ForgetCalibrationAccuracy(SettingsStore& store, std::int32_t monitor) {
+  const ScopedKey general =
+      OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kSetValue);
+  if (!general) return false;
+  bool forgotten = true;
+  for (const char* format : {schema::kMonCheckErrorUmFormat, schema::kMonFitErrorUmFormat,
+                             schema::kMonCalibratedAtFormat}) {
+    const std::uint32_t result =
+        store.DeleteValue(general.get(), schema::NumberedName(format, monitor));
+    forgotten =
+        forgotten && (result == store_error::kSuccess || result == store_error::kFileNotFound);
+  }
+  return forgotten;
 }
 
 CalibrationProcedure::Step CalibrationProcedure::Record(ClientPoint touch) {

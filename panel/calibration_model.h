@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+#include "common/registry_batch_writer.h"
 #include "common/service_settings.h"
 #include "common/settings_store.h"
 #include "panel/display_mapping_model.h"
@@ -79,10 +80,20 @@ CalibrationMatrix ComputeCalibrationMatrix(const std::array<ClientPoint, 3>& tou
 // The monitor the calibration is for: the active monitor lookup's answer, 0 when negative.
 std::int32_t CalibrationMonitor(SettingsStore& store);
 
-// Writes X = 0, Y = 0, XZOOMA = YZOOMA = 10000 and the matrix for `monitor` under General through
-// the batch writer. False when the writer cannot create its key; what could be written then is.
+// Adds X = 0, Y = 0, XZOOMA = YZOOMA = 10000 and the matrix for `monitor` under General to a batch.
+void AddCalibrationEntries(RegistryBatchWriter& writer, std::int32_t monitor,
+                           const CalibrationMatrix& matrix);
+
+// Writes the entries above through the batch writer and forgets the accuracy of the mapping they
+// replace. False when the writer cannot create its key or the accuracy cannot be deleted; what
+// could be written then is.
 [[nodiscard]] bool WriteCalibration(SettingsStore& store, std::int32_t monitor,
                                     const CalibrationMatrix& matrix);
+
+// Deletes what a kiosk calibration stored beside the mapping of `monitor` (its check and fit
+// errors and its time): every other write of the mapping calls it, since they describe the mapping
+// that was in force. True when none of the three is left.
+[[nodiscard]] bool ForgetCalibrationAccuracy(SettingsStore& store, std::int32_t monitor);
 
 // Recording: every button-up counts, wherever it is; the fourth ends the procedure.
 class CalibrationProcedure {

@@ -14,10 +14,6 @@
 namespace zorvik::panel {
 namespace {
 
-std::string GeneralEntry(const char* format, std::int32_t monitor) {
-  return std::string(schema::kGeneral) + "\\" + schema::NumberedName(format, monitor);
-}
-
 // The eleven values every calibration writes, with the text a missing value reads as.
 struct MonitorDefault {
   const char* format;
@@ -475,32 +471,20 @@ bool RestoreMonitorValues(SettingsStore& store, const SavedMonitorValues& saved)
 bool WriteIdentity(SettingsStore& store, std::int32_t monitor) {
   return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
     for (const MonitorDefault& value : kCalibrationValues) {
-      writer.SetText(GeneralEntry(value.format, monitor), value.text);
+      writer.SetText(schema::GeneralEntry(value.format, monitor), value.text);
     }
   });
 }
 
 bool WriteKioskCalibration(SettingsStore& store, std::int32_t monitor, const KioskResult& result,
                            const UtcTime& now) {
-  const CalibrationMatrix& m = result.matrix;
   return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
-    const std::pair<const char*, std::int64_t> values[] = {
-        {schema::kMonXFormat, 0},
-        {schema::kMonYFormat, 0},
-        {schema::kMonXZoomAFormat, 10000},
-        {schema::kMonYZoomAFormat, 10000},
-        {schema::kMonAnFormat, m.An},
-        {schema::kMonBnFormat, m.Bn},
-        {schema::kMonCnFormat, m.Cn},
-        {schema::kMonDnFormat, m.Dn},
-        {schema::kMonEnFormat, m.En},
-        {schema::kMonFnFormat, m.Fn},
-        {schema::kMonDividerFormat, m.Divider},
-        {kMonCheckErrorUmFormat, result.check.micrometres()},
-        {kMonFitErrorUmFormat, result.fit.micrometres()}};
-    for (const auto& [format, value] : values)
-      writer.SetInteger(GeneralEntry(format, monitor), value);
-    writer.SetText(GeneralEntry(kMonCalibratedAtFormat, monitor), IsoUtcText(now));
+    AddCalibrationEntries(writer, monitor, result.matrix);
+    writer.SetInteger(schema::GeneralEntry(kMonCheckErrorUmFormat, monitor),
+                      result.check.micrometres());
+    writer.SetInteger(schema::GeneralEntry(kMonFitErrorUmFormat, monitor),
+                      result.fit.micrometres());
+    writer.SetText(schema::GeneralEntry(kMonCalibratedAtFormat, monitor), IsoUtcText(now));
   });
 }
 

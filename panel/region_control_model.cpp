@@ -11,6 +11,7 @@
 #include "common/service_settings.h"
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
+#include "panel/calibration_model.h"
 #include "panel/display_mapping_model.h"
 #include "panel/popup_page_model.h"
 
@@ -34,11 +35,6 @@ constexpr std::array<IdentityEntry, 7> kIdentity{{{schema::kMonAnFormat, 1},
                                                   {schema::kMonEnFormat, 1},
                                                   {schema::kMonFnFormat, 0},
                                                   {schema::kMonDividerFormat, 1}}};
-
-// "General\MON00X": a batch writer's entry name for a General value of monitor `monitor`.
-std::string GeneralEntry(const char* format, int monitor) {
-  return std::string(schema::kGeneral) + "\\" + schema::NumberedName(format, monitor);
-}
 
 // One more or one less, held at the 32-bit limits: a value read from the registry may already sit
 // at a limit (the atoi rule saturates), and wrapping would turn it into the opposite extreme.
@@ -154,10 +150,10 @@ std::optional<StepOutcome> RunCorrectionStep(SettingsStore& store, CorrectionSig
   const int monitor = ActiveMonitorIndex(store);
   const CorrectionPair next = ApplyStep(step, ReadCorrectionPair(store, kind, monitor));
   const bool written = WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
-    writer.SetInteger(GeneralEntry(layout.x_format, monitor), next.x);
-    writer.SetInteger(GeneralEntry(layout.y_format, monitor), next.y);
+    writer.SetInteger(schema::GeneralEntry(layout.x_format, monitor), next.x);
+    writer.SetInteger(schema::GeneralEntry(layout.y_format, monitor), next.y);
   });
-  if (!written) return std::nullopt;
+  if (!written || !ForgetCalibrationAccuracy(store, monitor)) return std::nullopt;
   SignalRound(signals);
   return StepOutcome{kind, next};
 }
@@ -173,7 +169,7 @@ AutoCalibrationOutcome RunAutoCalibration(SettingsStore& store, CorrectionSignal
   const int monitor = ActiveMonitorIndex(store);
   outcome.identity_written = WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
     for (const IdentityEntry& entry : kIdentity) {
-      writer.SetInteger(GeneralEntry(entry.format, monitor), entry.value);
+      writer.SetInteger(schema::GeneralEntry(entry.format, monitor), entry.value);
     }
   });
   if (!outcome.identity_written) return outcome;

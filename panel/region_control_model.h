@@ -95,7 +95,8 @@ CorrectionPair ApplyStep(CorrectionStep step, CorrectionPair current);
 std::string PercentText(std::int32_t value);
 
 // One press in full: look up the active monitor, read its pair, change it, write both values
-// through a batch writer, then tell the services and pause. Gives the pair to show, or nothing
+// through a batch writer and forget the monitor's calibration accuracy, then tell the services and
+// pause. Gives the pair to show, or nothing
 // when the pair could not be written; the services are then not told.
 struct StepOutcome {
   CorrectionPairKind kind;

@@ -3,6 +3,7 @@
 // writes as the services then load them.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "common/settings_access.h"
@@ -165,6 +166,24 @@ TEST_F(CalibrationWrites, TheServicesLoadTheMatrixWithOffsetsAndZoomsReset) {
   ASSERT_TRUE(WriteCalibration(store(), 1, CalibrationMatrix{}));  // the identity set
   EXPECT_EQ(Loaded(1).matrix, CalibrationMatrix{});
   EXPECT_EQ(Loaded(0).matrix.An, 5);  // other monitors are left as they were
+}
+
+// A kiosk calibration's errors and time describe the mapping it stored; once the panel writes
+// another, `touchctl calibration` must not show them beside it. Other monitors keep theirs.
+TEST_F(CalibrationWrites, ThePanelsCalibrationForgetsTheKioskAccuracyOfItsMonitor) {
+  const char* const kAccuracy[] = {"CheckErrorUm", "FitErrorUm", "CalibratedAt"};
+  SettingsSeed seed(store());
+  for (const char* monitor : {"MON00", "MON01"}) {
+    for (const char* value : kAccuracy)
+      seed.Text("General", std::string(monitor) + value, "513");
+  }
+  ASSERT_TRUE(WriteCalibration(store(), 1, CalibrationMatrix{}));
+  const ScopedKey general =
+      OpenKey(store(), hklm(), "Software\\ZorvikTouchParam\\General", key_rights::kRead);
+  for (const char* value : kAccuracy) {
+    EXPECT_FALSE(ReadText(store(), general.get(), std::string("MON01") + value)) << value;
+    EXPECT_TRUE(ReadText(store(), general.get(), std::string("MON00") + value)) << value;
+  }
 }
 
 TEST_F(CalibrationWrites, AKeyThatCannotBeCreatedIsReported) {

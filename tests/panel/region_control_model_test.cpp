@@ -181,6 +181,15 @@ TEST_F(RegionControlModelTest, AutoCalibrationResetsTheActiveMonitorInThreeSigna
     EXPECT_EQ(General(name), text) << name;
 }
 
+// An offset or zoom changed after a kiosk calibration leaves its errors describing another mapping.
+TEST_F(RegionControlModelTest, APressForgetsTheKioskAccuracyOfTheActiveMonitor) {
+  for (const char* name : {"MON00CheckErrorUm", "MON00FitErrorUm", "MON00CalibratedAt"})
+    seed.Text("General", name, "513");
+  Press(CorrectionStep::kUp);
+  for (const char* name : {"MON00CheckErrorUm", "MON00FitErrorUm", "MON00CalibratedAt"})
+    EXPECT_EQ(General(name), "<none>") << name;
+}
+
 TEST_F(RegionControlModelTest, WithoutWriteAccessNothingIsWrittenAndTheServicesAreNotTold) {
   NoCreateStore refusing(store());
   EXPECT_FALSE(RunCorrectionStep(refusing, signals, CorrectionStep::kRight));
