@@ -32,13 +32,17 @@ std::optional<std::string> DataFolderBelow(std::string_view common) {
   return folder;
 }
 
-std::optional<std::string> ServiceDataFolder() {
+std::optional<std::string> ServiceDataFolderName() {
   char common[MAX_PATH] = {};
   if (FAILED(
           SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common))) {
     return std::nullopt;
   }
-  std::optional<std::string> folder = DataFolderBelow(common);
+  return DataFolderBelow(common);
+}
+
+std::optional<std::string> ServiceDataFolder() {
+  std::optional<std::string> folder = ServiceDataFolderName();
   // Setup creates it with the users' rights; this one (a service started before setup ever ran,
   // or after the folder was deleted) inherits the ProgramData folder's.
   if (folder) CreateDirectoryA(folder->c_str(), nullptr);

@@ -14,6 +14,8 @@ namespace zorvik {
 // users write access here. Nothing when the common data folder is unknown: then no log or capture
 // file is written anywhere else (not beside the program, not in the current folder).
 std::optional<std::string> ServiceDataFolder();
+// The same folder, not created: for readers of what the services wrote.
+std::optional<std::string> ServiceDataFolderName();
 
 // The data folder below `common`: only below an absolute folder, and short enough that the files
 // in it fit the ANSI calls' MAX_PATH.

@@ -1,6 +1,7 @@
 """touchctl bundle on a machine with Usblink and a simulated controller: every part of the
-folder is there, and its capture replays, with its settings and the command its README gives,
-to the pointer records the service wrote meanwhile."""
+folder is there, the service's long log is cut to its newest whole lines, and its capture
+replays, with its settings and the command its README gives, to the pointer records the service
+wrote meanwhile."""
 
 import json
 import os
@@ -16,6 +17,13 @@ class SupportBundle(UsblinkTest):
     def test_bundle_holds_everything_and_its_capture_replays_to_the_same_records(self):
         folder = os.path.join(BUILD, "sim", "bundle")
         shutil.rmtree(folder, ignore_errors=True)
+        # Years of a kiosk's log: 1.5 MB of old lines before this run's own.
+        usblink_log = os.path.join(self.world.prefix, "drive_c", "ProgramData", "Zorvik Touch",
+                                   "Usblink.log")
+        os.makedirs(os.path.dirname(usblink_log), exist_ok=True)
+        with open(usblink_log, "wb") as log:
+            log.write(b"".join(b"2025-01-01T00:00:00.000Z old line %06d\r\n" % n
+                               for n in range(40000)))
         self.add_mouse()
         controller = self.add_controller(0)
         self.start()
@@ -46,13 +54,22 @@ class SupportBundle(UsblinkTest):
         self.assertGreater(len(received), 30)
 
         for name in ("settings.reg", "devices.json", "rate.txt", "beams.txt", "beams.svg",
-                     "versions.txt", "README.txt"):
+                     "Usblink.log", "versions.txt", "README.txt"):
             self.assertTrue(os.path.getsize(os.path.join(folder, name)) > 0, name)
         with open(os.path.join(folder, "devices.json")) as lists:
             usb = json.loads(lists.readline())["usb"]
         self.assertEqual(usb["NextInstanceCount"], 1)
         with open(os.path.join(folder, "README.txt"), encoding="latin-1") as readme:
             self.assertIn("touchreplay --reg settings.reg", readme.read())
+        with open(os.path.join(folder, "Usblink.log"), "rb") as copy, \
+                open(usblink_log, "rb") as log:
+            note, _, tail = copy.read().partition(b"\r\n")
+            whole = log.read()
+        left_out = int(note.decode().split()[2])  # "(the oldest N bytes are left out)"
+        self.assertEqual(tail, whole[left_out:left_out + len(tail)])
+        self.assertEqual(whole[left_out - 2:left_out], b"\r\n")  # from a line's start
+        self.assertLessEqual(len(tail), 1 << 20)
+        self.assertIn(b"capture of 1 device(s)", tail)  # and this run's own line
         with open(os.path.join(folder, "rate.txt")) as rate:
             self.assertIn('"usb-points"', rate.read())
 

@@ -14,6 +14,7 @@
 #include "common/settings_access.h"
 #include "common/settings_schema.h"
 #include "common/win32/handle_win32.h"
+#include "common/win32/service_log_win32.h"
 #include "common/win32/system_win32.h"
 
 namespace zorvik {
@@ -29,8 +30,11 @@ constexpr char kRateMs[] = "5000";
 constexpr char kBeamsMs[] = "10000";
 constexpr const char* kPrograms[] = {"Usblink.exe", "Serlink.exe", "Orbisk.exe", "Clicktog.exe",
                                      "drvsetup.exe"};
+constexpr const char* kServiceLogs[] = {"Usblink.log", "Serlink.log"};
+// A kiosk's log may hold years of lines: the bundle takes the newest this many bytes of each.
+constexpr LONGLONG kLogTailBytes = 1 << 20;
 
-constexpr int kSteps = 7;
+constexpr int kSteps = 8;
 
 void Progress(int step, const std::string& text) {
   std::printf("[%d/%d] %s\n", step, kSteps, text.c_str());
@@ -153,6 +157,49 @@ std::string ProgramsFolder() {
   return ProgramFolder();
 }
 
+// Copies the newest kLogTailBytes of the log at `from` to `to`, from the first whole line on, after
+// a line saying how much was left out. A log that does not exist (its service never ran, or the
+// data folder was never made) is no failure and leaves no file.
+bool CopyLogTail(const std::string& from, const std::string& to) {
+  // The service opens its log for each line, sharing reading only: this handle must share writing.
+  const ScopedFileHandle log(CreateFileA(from.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!log) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(log.get(), &size)) return false;
+  const LONGLONG start = size.QuadPart > kLogTailBytes ? size.QuadPart - kLogTailBytes : 0;
+  LARGE_INTEGER offset{};
+  offset.QuadPart = start;
+  if (!SetFilePointerEx(log.get(), offset, nullptr, FILE_BEGIN)) return false;
+  std::string text(static_cast<std::size_t>(size.QuadPart - start), '\0');
+  DWORD read = 0;
+  if (!ReadFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr))
+    return false;
+  text.resize(read);
+  std::ofstream out(to, std::ios::binary);
+  if (start > 0) {
+    const std::size_t line = text.find('\n');
+    const std::size_t kept = line == std::string::npos ? text.size() : line + 1;
+    out << "(the oldest " << start + static_cast<LONGLONG>(kept) << " bytes are left out)\r\n";
+    text.erase(0, kept);
+  }
+  out << text;
+  return static_cast<bool>(out.flush());
+}
+
+bool CopyServiceLogs(const std::string& folder) {
+  const std::optional<std::string> data = ServiceDataFolderName();
+  if (!data) return false;
+  bool copied = true;
+  for (const char* name : kServiceLogs)
+    copied = CopyLogTail(*data + "\\" + name, folder + "\\" + name) && copied;
+  return copied;
+}
+
 bool WriteVersions(const std::string& path) {
   std::ofstream out(path, std::ios::binary);
   const std::string folder = ProgramsFolder();
@@ -194,6 +241,7 @@ bool WriteReadme(const std::string& folder) {
       << "Capture\\        10 s of every controller's stream, in the replay language\r\n"
       << "rate.txt        report rate and timing (touchctl rate)\r\n"
       << "beams.txt, beams.svg   blocked and dead beams (touchctl beams)\r\n"
+      << "Usblink.log, Serlink.log   the services' logs, the newest 1 MB of each\r\n"
       << "versions.txt    the programs' files\r\n\r\n"
       << "Replay a USB controller's capture offline, with this machine's settings:\r\n\r\n";
   for (const auto& [file, path] : CapturedUsbFiles(folder)) {
@@ -233,8 +281,9 @@ int SupportBundle(const char* folder_arg) {
   step(5, "beams.txt, beams.svg",
        RunOwn(std::string("beams ") + kBeamsMs + " --svg " + Quoted(folder + "\\beams.svg"),
               folder + "\\beams.txt"));
-  step(6, "versions.txt", WriteVersions(folder + "\\versions.txt"));
-  step(7, "README.txt", WriteReadme(folder));
+  step(6, "Usblink.log, Serlink.log", CopyServiceLogs(folder));
+  step(7, "versions.txt", WriteVersions(folder + "\\versions.txt"));
+  step(8, "README.txt", WriteReadme(folder));
   if (failed.empty()) {
     std::printf("bundle complete: %s\n", folder.c_str());
     return 0;
