@@ -2,7 +2,6 @@
 #include "panel/calibration_model.h"
 
 #include <string>
-#include <utility>
 
 #include "common/registry_batch_writer.h"
 #include "common/settings_access.h"
@@ -10,8 +9,6 @@
 
 namespace zorvik::panel {
 namespace {
-
-constexpr std::int32_t kZoomOne = 10000;
 
 WindowPlace PlaceOf(const MonitorRect& rect) {
   return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
@@ -91,22 +88,22 @@ std::int32_t CalibrationMonitor(SettingsStore& store) {
   return answer < 0 ? 0 : answer;
 }
 
+void AddMatrixEntries(RegistryBatchWriter& writer, std::int32_t monitor,
+                      const CalibrationMatrix& matrix) {
+  const std::array<std::int32_t, 7> values = {matrix.An, matrix.Bn, matrix.Cn,     matrix.Dn,
+                                              matrix.En, matrix.Fn, matrix.Divider};
+  const auto formats = std::span(kCalibrationFormats).last<values.size()>();
+  for (std::size_t k = 0; k < values.size(); ++k)
+    writer.SetInteger(schema::GeneralEntry(formats[k], monitor), values[k]);
+}
+
 void AddCalibrationEntries(RegistryBatchWriter& writer, std::int32_t monitor,
                            const CalibrationMatrix& matrix) {
-  const std::pair<const char*, std::int32_t> values[] = {
-      {schema::kMonXFormat, 0},
-      {schema::kMonYFormat, 0},
-      {schema::kMonXZoomAFormat, kZoomOne},
-      {schema::kMonYZoomAFormat, kZoomOne},
-      {schema::kMonAnFormat, matrix.An},
-      {schema::kMonBnFormat, matrix.Bn},
-      {schema::kMonCnFormat, matrix.Cn},
-      {schema::kMonDnFormat, matrix.Dn},
-      {schema::kMonEnFormat, matrix.En},
-      {schema::kMonFnFormat, matrix.Fn},
-      {schema::kMonDividerFormat, matrix.Divider}};
-  for (const auto& [format, value] : values)
-    writer.SetInteger(schema::GeneralEntry(format, monitor), value);
+  writer.SetInteger(schema::GeneralEntry(schema::kMonXFormat, monitor), 0);
+  writer.SetInteger(schema::GeneralEntry(schema::kMonYFormat, monitor), 0);
+  writer.SetInteger(schema::GeneralEntry(schema::kMonXZoomAFormat, monitor), kUsbFullZoom);
+  writer.SetInteger(schema::GeneralEntry(schema::kMonYZoomAFormat, monitor), kUsbFullZoom);
+  AddMatrixEntries(writer, monitor, matrix);
 }
 
 bool WriteCalibration(SettingsStore& store, std::int32_t monitor, const CalibrationMatrix& matrix) {

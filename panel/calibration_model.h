@@ -10,6 +10,7 @@
 
 #include "common/registry_batch_writer.h"
 #include "common/service_settings.h"
+#include "common/settings_schema.h"
 #include "common/settings_store.h"
 #include "panel/display_mapping_model.h"
 
@@ -80,6 +81,16 @@ CalibrationMatrix ComputeCalibrationMatrix(const std::array<ClientPoint, 3>& tou
 // The monitor the calibration is for: the active monitor lookup's answer, 0 when negative.
 std::int32_t CalibrationMonitor(SettingsStore& store);
 
+// The eleven General values of a monitor that a calibration writes: X, Y, XZOOMA, YZOOMA, An, Bn,
+// Cn, Dn, En, Fn, Divider.
+inline constexpr std::array<const char*, 11> kCalibrationFormats = {
+    schema::kMonXFormat,  schema::kMonYFormat,  schema::kMonXZoomAFormat, schema::kMonYZoomAFormat,
+    schema::kMonAnFormat, schema::kMonBnFormat, schema::kMonCnFormat,     schema::kMonDnFormat,
+    schema::kMonEnFormat, schema::kMonFnFormat, schema::kMonDividerFormat};
+
+// Adds the matrix's seven values for `monitor` under General to a batch.
+void AddMatrixEntries(RegistryBatchWriter& writer, std::int32_t monitor,
+                      const CalibrationMatrix& matrix);
 // Adds X = 0, Y = 0, XZOOMA = YZOOMA = 10000 and the matrix for `monitor` under General to a batch.
 void AddCalibrationEntries(RegistryBatchWriter& writer, std::int32_t monitor,
                            const CalibrationMatrix& matrix);

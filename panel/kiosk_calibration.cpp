@@ -14,19 +14,6 @@
 namespace zorvik::panel {
 namespace {
 
-// The eleven values every calibration writes, with the text a missing value reads as.
-struct MonitorDefault {
-  const char* format;
-  const char* text;
-};
-constexpr MonitorDefault kCalibrationValues[] = {
-    {schema::kMonXFormat, "0"},          {schema::kMonYFormat, "0"},
-    {schema::kMonXZoomAFormat, "10000"}, {schema::kMonYZoomAFormat, "10000"},
-    {schema::kMonAnFormat, "1"},         {schema::kMonBnFormat, "0"},
-    {schema::kMonCnFormat, "0"},         {schema::kMonDnFormat, "0"},
-    {schema::kMonEnFormat, "1"},         {schema::kMonFnFormat, "0"},
-    {schema::kMonDividerFormat, "1"}};
-
 double DistanceMm(const KioskScreen& screen, ClientPoint a, ClientPoint b) {
   return DistanceMm(screen.scale, a.x - b.x, a.y - b.y);
 }
@@ -436,9 +423,9 @@ SavedMonitorValues SaveMonitorValues(SettingsStore& store, std::int32_t monitor)
   SavedMonitorValues saved{monitor, {}};
   const ScopedKey general =
       OpenKey(store, store.LocalMachine(), schema::kGeneralKey, key_rights::kQueryValue);
-  for (const MonitorDefault& value : kCalibrationValues) {
+  for (const char* format : kCalibrationFormats) {
     SavedValue& entry = saved.values.emplace_back();
-    entry.name = schema::NumberedName(value.format, monitor);
+    entry.name = schema::NumberedName(format, monitor);
     if (!general) continue;
     std::uint8_t probe[1];
     std::uint32_t size = 0;
@@ -470,9 +457,7 @@ bool RestoreMonitorValues(SettingsStore& store, const SavedMonitorValues& saved)
 
 bool WriteIdentity(SettingsStore& store, std::int32_t monitor) {
   return WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
-    for (const MonitorDefault& value : kCalibrationValues) {
-      writer.SetText(schema::GeneralEntry(value.format, monitor), value.text);
-    }
+    AddCalibrationEntries(writer, monitor, CalibrationMatrix{});
   });
 }
 

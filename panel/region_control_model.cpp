@@ -23,19 +23,6 @@ constexpr CorrectionPairLayout kOffsetLayout{schema::kMonXFormat, schema::kMonYF
 constexpr CorrectionPairLayout kZoomLayout{schema::kMonXZoomAFormat, schema::kMonYZoomAFormat,
                                            kUsbFullZoom, IDC_X_ZOOM, IDC_Y_ZOOM};
 
-// The identity calibration, in the order it is handed to the writer (which writes by name).
-struct IdentityEntry {
-  const char* format;
-  std::int32_t value;
-};
-constexpr std::array<IdentityEntry, 7> kIdentity{{{schema::kMonAnFormat, 1},
-                                                  {schema::kMonBnFormat, 0},
-                                                  {schema::kMonCnFormat, 0},
-                                                  {schema::kMonDnFormat, 0},
-                                                  {schema::kMonEnFormat, 1},
-                                                  {schema::kMonFnFormat, 0},
-                                                  {schema::kMonDividerFormat, 1}}};
-
 // One more or one less, held at the 32-bit limits: a value read from the registry may already sit
 // at a limit (the atoi rule saturates), and wrapping would turn it into the opposite extreme.
 std::int32_t Add(std::int32_t value, std::int32_t delta) {
@@ -168,9 +155,7 @@ AutoCalibrationOutcome RunAutoCalibration(SettingsStore& store, CorrectionSignal
   outcome.zooms = zooms->shown;
   const int monitor = ActiveMonitorIndex(store);
   outcome.identity_written = WriteSettingsBatch(store, [&](RegistryBatchWriter& writer) {
-    for (const IdentityEntry& entry : kIdentity) {
-      writer.SetInteger(schema::GeneralEntry(entry.format, monitor), entry.value);
-    }
+    AddMatrixEntries(writer, monitor, CalibrationMatrix{});
   });
   if (!outcome.identity_written) return outcome;
   signals.Pause(kSignalPauseMs);

@@ -32,6 +32,13 @@ DamageRect Union(const DamageRect& a, const DamageRect& b) {
           std::max(a.bottom, b.bottom)};
 }
 
+DamageRect Bounds(std::span<const DamageRect> places) {
+  DamageRect box = places.front();
+  for (const DamageRect& place : places.subspan(1))
+    box = Union(box, place);
+  return box;
+}
+
 DamageRect EllipseDamage(const EllipseBox& box, std::int32_t pen_width) {
   // The pen is centred on the outline, and a margin of a pixel more covers how the outline is
   // rounded at either corner order.

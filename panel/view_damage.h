@@ -26,6 +26,8 @@ struct DamageRect {
 std::int64_t Area(const DamageRect& r);
 // The smallest rectangle holding both.
 DamageRect Union(const DamageRect& a, const DamageRect& b);
+// The smallest rectangle holding all of `places` (at least one).
+DamageRect Bounds(std::span<const DamageRect> places);
 
 // The pixels an ellipse drawn in `box` (corners in any order, as the rotations give them) with
 // a pen of `pen_width` can touch.

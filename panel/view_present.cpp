@@ -7,13 +7,6 @@
 namespace zorvik::panel {
 namespace {
 
-DamageRect Bounds(std::span<const DamageRect> places) {
-  DamageRect box = places.front();
-  for (const DamageRect& place : places.subspan(1))
-    box = Union(box, place);
-  return box;
-}
-
 struct Split {
   std::int64_t area = 0;  // of the two boxes together
   std::size_t at = 0;     // the first place of the second group

@@ -12,13 +12,6 @@
 namespace zorvik::panel {
 namespace {
 
-DamageRect Box(std::span<const DamageRect> places) {
-  DamageRect box = places.front();
-  for (const DamageRect& p : places)
-    box = Union(box, p);
-  return box;
-}
-
 DamageRect Mark(std::int32_t x, std::int32_t y) {
   return {x, y, x + 24, y + 24};
 }
@@ -69,11 +62,11 @@ TEST(ViewPresent, PlacesAreSplitOnlyWhereASplitSavesMoreThanAPresent) {
     std::size_t begin = 0;
     for (std::size_t g = 0; g < groups; ++g) {
       ASSERT_LT(begin, ends[g]);
-      sent += Area(Box(std::span<const DamageRect>(places).subspan(begin, ends[g] - begin)));
+      sent += Area(Bounds(std::span<const DamageRect>(places).subspan(begin, ends[g] - begin)));
       begin = ends[g];
     }
     if (groups > 1) {
-      EXPECT_LT(sent + std::int64_t(groups - 1) * kPresentCost, Area(Box(places)));
+      EXPECT_LT(sent + std::int64_t(groups - 1) * kPresentCost, Area(Bounds(places)));
     }
   }
 }
