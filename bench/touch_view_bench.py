@@ -58,15 +58,13 @@ class Bench:
         sim = os.path.join(self.world.build_dir, "sim", "view-bench")
         self.mouse = usbsim.MouseStandIn(self.world, sim)
         self.controller = usbsim.SimController(self.world, 0, sim)
-        # Windows XP's beep route: the beep device does not exist under Wine.
-        self.world.set_windows_version("Usblink.exe", "winxp")
         # The views draw their marks only when General can be opened; a prefix a test left
         # without it would measure the text alone.
         subprocess.run(["wine", "reg", "add", "HKLM\\Software\\ZorvikTouchParam\\General", "/v",
                         "ScreenRotateFlag", "/t", "REG_DWORD", "/d", "0", "/f"],
                        env=self.world.env, check=True, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        self.usblink = self.world.start("usbsvc/win32/Usblink.exe")
+        self.usblink = self.world.start_usblink()
         self.panel = None
 
     def ui(self, *args):

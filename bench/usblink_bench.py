@@ -154,11 +154,10 @@ def main():
     subprocess.run(["wine", "reg", "add", "HKLM\\Software\\ZorvikTouchParam\\General", "/v",
                     "MouseMode", "/t", "REG_DWORD", "/d", "2", "/f"], env=world.env,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    world.set_windows_version("Usblink.exe", "winxp")
     sim = os.path.join(args.build, "sim", "bench")
     mouse = usbsim.MouseStandIn(world, sim)
     controller = usbsim.SimController(world, 0, sim)
-    usblink = world.start("usbsvc/win32/Usblink.exe")
+    usblink = world.start_usblink()
     floor = None
     try:
         while controller.queries == 0:

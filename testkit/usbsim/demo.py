@@ -217,11 +217,10 @@ def main():
     world = usbsim.WineWorld(args.build, source)
     subprocess.run(["wine", "reg", "delete", "HKLM\\Software\\ZorvikTouchParam", "/f"],
                    env=world.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    world.set_windows_version("Usblink.exe", "winxp")
     mouse = usbsim.MouseStandIn(world, os.path.join(out_dir, "sim"))
     controller = usbsim.SimController(world, 0, os.path.join(out_dir, "sim"))
     session = Session(world, out_dir)
-    usblink = world.start("usbsvc/win32/Usblink.exe", log=os.path.join(out_dir, "usblink.log"))
+    usblink = world.start_usblink(log=os.path.join(out_dir, "usblink.log"))
     try:
         session.say("Usblink started; waiting for it to find the controller")
         end = time.monotonic() + 20

@@ -182,7 +182,7 @@ def main():
     mouse = usbsim.MouseStandIn(world, folder)
     usb = usbsim.SimController(world, 0, folder)
     serial = serialsim.SerialController(world.prefix, 5, answer="texts")
-    services = [world.start("usbsvc/win32/Usblink.exe"),
+    services = [world.start_usblink(),
                 world.start("serialsvc/win32/Serlink.exe")]
     panel = None
     try:

@@ -85,6 +85,12 @@ class WineWorld:
             code, out = self.run(exe, *args, timeout=timeout)
         return code, out
 
+    def start_usblink(self, log=None):
+        """Starts Usblink as on Windows XP, whose route to the speaker is Beep: the beep device
+        that later versions open does not exist under Wine, and Usblink ends without it."""
+        self.set_windows_version("Usblink.exe", "winxp")
+        return self.start("usbsvc/win32/Usblink.exe", log=log)
+
     def start(self, exe, *args, log=None, env=None):
         """Starts a Windows program in the background, its output to a file (appended), with
         the world's environment or `env`."""
@@ -504,8 +510,7 @@ def main(argv=None):
     controllers = {n: SimController(world, n, folder, **kind) for n in range(args.controllers)}
     usblink = None
     if args.start_usblink:
-        world.set_windows_version("Usblink.exe", "winxp")
-        usblink = world.start("usbsvc/win32/Usblink.exe")
+        usblink = world.start_usblink()
     try:
         source_lines = open(args.script) if args.script else sys.stdin
         with source_lines:
